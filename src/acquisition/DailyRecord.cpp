@@ -1,0 +1,99 @@
+#include "DailyRecord.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringEncoder>
+
+QString DailyFileName(const QString& baseDir, const QDate& day) {
+    return QDir(baseDir).filePath(QStringLiteral("Data/%1/%2/%3.csv")
+                                      .arg(day.toString(QStringLiteral("yyyy")),
+                                           day.toString(QStringLiteral("MM")),
+                                           day.toString(QStringLiteral("dd"))));
+}
+
+qint64 SecondCount(const QDateTime& localTime) {
+    constexpr qint64 msPerDay = 86400 * 1000;
+    const qint64 days = QDate(1970, 1, 1).daysTo(localTime.date());
+    const qint64 ms = days * msPerDay + localTime.time().msecsSinceStartOfDay();
+    qint64 seconds = ms / 1000;
+    qint64 rest = ms % 1000;
+    if (rest < 0) {
+        rest += 1000;
+        --seconds;
+    }
+    if (rest > 500 || (rest == 500 && seconds % 2 != 0))
+        ++seconds;
+    return seconds;
+}
+
+QString ComposeRecordRow(const Clock& clock) {
+    const QString number =
+        QString::number(SecondCount(clock()), 16).toUpper().rightJustified(8, QLatin1Char('0'));
+    const QString time = clock().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    return number + QLatin1Char(',') + time + QLatin1Char(',');
+}
+
+void EnsureDirectory(const QString& path) {
+    QDir dir(path);
+    if (!dir.exists())
+        dir.mkdir(QStringLiteral("."));
+}
+
+QByteArray RecordHeader() {
+    static const QByteArray header = [] {
+        QStringEncoder gbk("GBK");
+        return QByteArray(gbk.encode(
+            QStringLiteral("数据编号,时间,压力1,温度1,压力2,温度2,压力3,温度3,压力4,温度4,"
+                           "压力5,温度5,压力6,温度6,压力7,温度7,压力8,温度8,")));
+    }();
+    return header;
+}
+
+namespace {
+
+// A run killed in the middle of a write can leave a line without its end; the next row
+// must not be glued onto it.
+QByteArray MissingLineEnd(const QString& fileName, qint64 size) {
+    if (size <= 0)
+        return {};
+    QFile probe(fileName);
+    if (!probe.open(QIODevice::ReadOnly) || !probe.seek(size - 1))
+        return {};
+    const QByteArray last = probe.read(1);
+    if (last == "\n")
+        return {};
+    return last == "\r" ? QByteArray("\n") : QByteArray("\r\n");
+}
+
+bool WriteWhole(QFile& file, const QByteArray& bytes) {
+    return file.write(bytes) == bytes.size() && file.flush();
+}
+
+} // namespace
+
+bool AppendRecordRow(const QString& fileName, const QString& row, QString* error) {
+    // The directories follow the file's own path, not today's date: a tick that crosses
+    // midnight into a new month still writes into the folder of the day it started on.
+    const QFileInfo info(fileName);
+    const QString monthDir = info.absolutePath();
+    const QString yearDir = QFileInfo(monthDir).absolutePath();
+    EnsureDirectory(QFileInfo(yearDir).absolutePath());
+    EnsureDirectory(yearDir);
+    EnsureDirectory(monthDir);
+
+    const bool headerDue = !info.exists();
+    const QByteArray lineEnd = headerDue ? QByteArray() : MissingLineEnd(fileName, info.size());
+
+    QFile file(fileName);
+    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+    if (ok && headerDue)
+        ok = WriteWhole(file, RecordHeader() + "\r\n");
+    if (ok)
+        ok = WriteWhole(file, lineEnd + row.toLatin1() + "\r\n");
+    if (!ok && error)
+        *error = QStringLiteral("写入数据文件 %1 失败 (I/O error): %2")
+                     .arg(QDir::toNativeSeparators(fileName), file.errorString());
+    file.close();
+    return ok;
+}
