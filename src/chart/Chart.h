@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QColor>
+#include <QPen>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+class QCustomPlot;
+class QCPAxis;
+class QCPTextElement;
+class QCPLayoutGrid;
+class DenseSeries;
+class QPainter;
+
+// A line chart with left, right and bottom axes, a legend, a title and a foot of
+// text lines. Series are dense float arrays whose x is the point index. Every
+// mutating call schedules one coalesced redraw; callers never replot.
+class Chart : public QWidget {
+    Q_OBJECT
+  public:
+    enum Axis { Left, Right, Bottom };
+    explicit Chart(QWidget* parent = nullptr);
+    ~Chart() override;
+
+    int addSeries(Axis vertical, const QString& title = QString()); // returns index 0,1,2,...
+    int seriesCount() const;
+    void appendPoint(int series, float y); // x = number of points held before
+    void clearSeries(int series);
+    void setPointValue(int series, int index, float y);
+    int pointCount(int series) const;
+    float pointValue(int series, int index) const;
+    void setSeriesPen(int series, int width, const QColor& color);
+    QPen seriesPen(int series) const;
+    void setSeriesTitle(int series, const QString& title);
+    QString seriesTitle(int series) const;
+    bool setAxisMinimum(Axis axis, double min); // refused (false) when above the current maximum
+    bool setAxisMaximum(Axis axis, double max); // refused (false) when below the current minimum
+    void setAxisRange(Axis axis, double min, double max); // applied as a whole, min<=max throughout
+    double axisMinimum(Axis axis) const;
+    double axisMaximum(Axis axis) const;
+    void setAxisAutoMaximum(Axis axis, bool on); // Bottom: maximum follows the largest x
+    bool axisAutoMaximum(Axis axis) const;
+    void setAxisTitle(Axis axis, const QString& title);
+    void setAxisGridVisible(Axis axis, bool on);
+    void setAxisGridColor(Axis axis, const QColor& color);
+    void setAxisLineDotted(Axis axis, bool on);
+    void setTitle(const QString& title);
+    void setTitleVisible(bool on);
+    void setFoot(const QStringList& lines);
+    QStringList foot() const;
+    void setFootAlignment(Qt::Alignment alignment);
+    void setLegendVisible(bool on);
+    void setLegendAlignment(Qt::Alignment alignment); // Qt::AlignLeft puts the legend at the left
+    void render(QPainter* painter, const QRect& target); // whole chart stretched into target
+    QCustomPlot* plot() const;
+
+  private:
+    struct AxisState {
+        double min = 0.0;
+        double max = 10.0;
+        bool autoMax = false;
+    };
+
+    QCPAxis* qcpAxis(Axis axis) const;
+    DenseSeries* series(int index) const;
+    void applyRange(Axis axis);
+    void followLargestX();
+    void scheduleReplot();
+
+    QCustomPlot* m_plot = nullptr;
+    QCPTextElement* m_title = nullptr;
+    QCPTextElement* m_foot = nullptr;
+    QList<DenseSeries*> m_series;
+    AxisState m_axes[3];
+    QStringList m_footLines;
+    bool m_titleVisible = true;
+};
