@@ -1,0 +1,311 @@
+#include "Ini.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QList>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace {
+
+constexpr qsizetype kValueLimit = 2047;
+
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
+
+QString trimBlanks(QStringView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.sliced(begin, end - begin).toString();
+}
+
+QString decode(QByteArrayView bytes) {
+    QStringDecoder decoder("GBK");
+    return decoder(bytes);
+}
+
+QByteArray encode(QStringView text) {
+    QStringEncoder encoder("GBK");
+    return encoder(text);
+}
+
+// One line of the file, split once so that reads and writes agree on what it is.
+struct Line {
+    enum Kind { Other, Section, Entry } kind = Other;
+    QString name;     // section or key name, blanks trimmed
+    QByteArray value; // raw bytes behind '=' (entries only)
+};
+
+Line classify(const QByteArray& raw) {
+    Line line;
+    const QByteArray& bytes = raw;
+    const QByteArray text = bytes.trimmed();
+    if (text.isEmpty() || text.startsWith(';') || text.startsWith('#'))
+        return line;
+    if (text.startsWith('[')) {
+        const qsizetype close = text.indexOf(']');
+        if (close > 0) {
+            line.kind = Line::Section;
+            line.name = trimBlanks(decode(text.sliced(1, close - 1)));
+        }
+        return line;
+    }
+    const qsizetype eq = bytes.indexOf('=');
+    if (eq < 0)
+        return line;
+    line.kind = Line::Entry;
+    line.name = trimBlanks(decode(bytes.first(eq)));
+    line.value = bytes.sliced(eq + 1);
+    return line;
+}
+
+bool sameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// The raw lines of the file without their line ending; no lines for a missing file.
+struct IniFile {
+    bool exists = false;
+    bool readable = true;
+    QList<QByteArray> lines;
+    QByteArray newline = "\r\n";
+};
+
+IniFile load(const QString& path) {
+    IniFile file;
+    QFile f(path);
+    if (!f.exists())
+        return file;
+    file.exists = true;
+    if (!f.open(QIODevice::ReadOnly)) {
+        file.readable = false;
+        return file;
+    }
+    const QByteArray all = f.readAll();
+    f.close();
+    if (all.isEmpty())
+        return file;
+    file.lines = all.split('\n');
+    if (all.endsWith('\n'))
+        file.lines.removeLast();
+    for (QByteArray& line : file.lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
+    // Keep the line ending the file already uses.
+    if (all.contains('\n') && !all.contains("\r\n"))
+        file.newline = "\n";
+    return file;
+}
+
+// Index range [begin, end) of the section's body, or begin == -1 when it is missing.
+struct SectionSpan {
+    qsizetype header = -1;
+    qsizetype end = -1;
+};
+
+SectionSpan findSection(const QList<QByteArray>& lines, const QString& section) {
+    SectionSpan span;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const Line line = classify(lines[i]);
+        if (line.kind != Line::Section)
+            continue;
+        if (span.header >= 0) {
+            span.end = i;
+            return span;
+        }
+        if (sameName(line.name, section))
+            span.header = i;
+    }
+    if (span.header >= 0)
+        span.end = lines.size();
+    return span;
+}
+
+QString readValue(const QString& path, const QString& section, const QString& key) {
+    const IniFile file = load(path);
+    const SectionSpan span = findSection(file.lines, section);
+    if (span.header < 0)
+        return QString();
+    for (qsizetype i = span.header + 1; i < span.end; ++i) {
+        const Line line = classify(file.lines[i]);
+        if (line.kind != Line::Entry || !sameName(line.name, key))
+            continue;
+        QByteArray value = line.value.trimmed();
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front())
+            value = value.sliced(1, value.size() - 2);
+        if (value.size() > kValueLimit) {
+            value.truncate(kValueLimit);
+            // Do not leave the lead byte of a two-byte character dangling at the cut.
+            qsizetype lead = 0;
+            for (qsizetype j = 0; j < value.size(); ++j) {
+                if (lead == 0 && static_cast<unsigned char>(value[j]) >= 0x81)
+                    lead = 1;
+                else
+                    lead = 0;
+            }
+            if (lead)
+                value.chop(1);
+        }
+        return decode(value);
+    }
+    return QString();
+}
+
+int digitValue(QChar c, int base) {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (base == 16 && u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    if (base == 16 && u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return -1;
+}
+
+bool validName(const QString& name, QChar forbidden) {
+    return !trimBlanks(name).isEmpty() && !name.contains(u'\n') && !name.contains(u'\r') &&
+           !name.contains(forbidden);
+}
+
+} // namespace
+
+int32_t ParseIniInteger(const QString& text) {
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && isBlank(text[i]))
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
+        negative = text[i++] == u'-';
+    int base = 10;
+    if (i + 1 < n && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+        base = 16;
+        i += 2;
+    } else if (i < n && (text[i] == u'$' || text[i] == u'x' || text[i] == u'X')) {
+        base = 16;
+        i += 1;
+    }
+    if (i == n)
+        return 0;
+    const int64_t limit = negative ? int64_t(INT32_MAX) + 1 : int64_t(INT32_MAX);
+    int64_t value = 0;
+    for (; i < n; ++i) {
+        const int digit = digitValue(text[i], base);
+        if (digit < 0)
+            return 0;
+        value = value * base + digit;
+        if (value > limit)
+            return 0;
+    }
+    return static_cast<int32_t>(negative ? -value : value);
+}
+
+QString IniReadString(const QString& path, const QString& section, const QString& key) {
+    return readValue(path, section, key);
+}
+
+int32_t IniReadInteger(const QString& path, const QString& section, const QString& key) {
+    return ParseIniInteger(readValue(path, section, key));
+}
+
+bool IniWriteString(const QString& path, const QString& section, const QString& key,
+                    const QString& text) {
+    if (!validName(section, u']') || !validName(key, u'='))
+        return false;
+    IniFile file = load(path);
+    if (!file.readable)
+        return false;
+    // A line break inside the value would start a new entry of its own.
+    QString value = text;
+    value.replace(u'\r', u' ').replace(u'\n', u' ');
+    const QByteArray encodedValue = encode(value);
+
+    const SectionSpan span = findSection(file.lines, section);
+    if (span.header < 0) {
+        file.lines << "[" + encode(section) + "]" << encode(key) + "=" + encodedValue;
+    } else {
+        qsizetype lastContent = span.header;
+        bool replaced = false;
+        for (qsizetype i = span.header + 1; i < span.end && !replaced; ++i) {
+            const Line line = classify(file.lines[i]);
+            if (line.kind == Line::Entry && sameName(line.name, key)) {
+                const qsizetype eq = file.lines[i].indexOf('=');
+                file.lines[i] = file.lines[i].first(eq + 1) + encodedValue;
+                replaced = true;
+            } else if (!file.lines[i].trimmed().isEmpty()) {
+                lastContent = i;
+            }
+        }
+        if (!replaced) {
+            file.lines.insert(lastContent + 1, encode(key) + "=" + encodedValue);
+        }
+    }
+
+    QByteArray out;
+    for (const QByteArray& line : file.lines)
+        out += line + file.newline;
+
+    // Write beside the old file and rename over it, so a crash never leaves half a file;
+    // QSaveFile keeps the old file's permissions and refuses a read-only one.
+    QSaveFile save(path);
+    if (!save.open(QIODevice::WriteOnly))
+        return false;
+    if (save.write(out) != out.size()) {
+        save.cancelWriting();
+        return false;
+    }
+    return save.commit();
+}
+
+bool IniWriteInteger(const QString& path, const QString& section, const QString& key,
+                     int32_t number) {
+    return IniWriteString(path, section, key, QString::number(number));
+}
+
+bool WriteDefaultConfig(const QString& path) {
+    bool ok = IniWriteString(path, QStringLiteral("caption"), QStringLiteral("title"),
+                             QStringLiteral("压力仪表监控软件"));
+    ok &= IniWriteString(path, QStringLiteral("ComSet"), QStringLiteral("baudrate"),
+                         QStringLiteral("3"));
+    ok &= IniWriteString(path, QStringLiteral("ComSet"), QStringLiteral("comid"), QString());
+    for (int n = 1; n <= 8; ++n) {
+        const QString key = QString::number(n);
+        ok &= IniWriteString(path, QStringLiteral("LineWidthPress"), key, QStringLiteral("1"));
+        ok &= IniWriteString(path, QStringLiteral("LineColorPress"), key, QStringLiteral("255"));
+        ok &= IniWriteString(path, QStringLiteral("LineWidthTemp"), key, QStringLiteral("1"));
+        ok &= IniWriteString(path, QStringLiteral("LineColorTemp"), key, QStringLiteral("255"));
+        ok &= IniWriteString(path, QStringLiteral("OpenOrClose"), key, QStringLiteral("0"));
+        ok &= IniWriteString(path, QStringLiteral("mSet"), QStringLiteral("PresFull") + key,
+                             QStringLiteral("50"));
+    }
+    ok &= IniWriteString(path, QStringLiteral("mSet"), QStringLiteral("TempFull"),
+                         QStringLiteral("1"));
+    ok &=
+        IniWriteString(path, QStringLiteral("mSet"), QStringLiteral("PresY0"), QStringLiteral("0"));
+    ok &= IniWriteString(path, QStringLiteral("mSet"), QStringLiteral("PresYn"),
+                         QStringLiteral("1000"));
+    return ok;
+}
+
+bool MakeWritable(const QString& path) {
+    QFile file(path);
+    if (!file.exists())
+        return false;
+    return file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
+}
+
+QString ExecutableDir() {
+    return QCoreApplication::applicationDirPath();
+}
+
+QString ConfigPath() {
+    return ExecutableDir() + QStringLiteral("/config.ini");
+}

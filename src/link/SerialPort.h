@@ -1,0 +1,35 @@
+#pragma once
+
+#include "Port.h"
+
+#include <QString>
+#include <memory>
+
+class QSerialPort;
+
+// The one serial line over QSerialPort, used without an event loop: reads return at once with
+// what has arrived, writes block until done or the write time-out ends.
+class SerialPort : public Port {
+  public:
+    SerialPort();
+    ~SerialPort() override;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // Opens the name (a short name such as ttyUSB0, or a full device path) with 8N1 and the
+    // rate of baudIndex 0..4 (1200..19200); another index keeps the driver's rate. False when
+    // the open or the line settings fail; in the second case the port stays open.
+    bool open(const QString& name, int baudIndex);
+    void close();
+    QString name() const;
+
+    bool isOpen() const override;
+    qint64 write(const QByteArray& bytes) override;
+    QByteArray read(qint64 maxBytes) override;
+
+    static int baudRate(int baudIndex); // 0 for an index outside 0..4
+
+  private:
+    std::unique_ptr<QSerialPort> m_port;
+    QString m_name;
+};
