@@ -2,10 +2,13 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+
+#include <unistd.h>
 
 namespace {
 
@@ -170,6 +173,19 @@ int digitValue(QChar c, int base) {
     return -1;
 }
 
+// A file that is marked read-only stays unwritten even for a user whom the system would let
+// write it (root), as a read-only attribute would; MakeWritable lifts the mark.
+bool markedReadOnly(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return false;
+    const QFileDevice::Permissions permissions = info.permissions();
+    const bool owner = info.ownerId() == ::geteuid() || ::geteuid() == 0;
+    if (owner)
+        return !(permissions & QFileDevice::WriteOwner);
+    return !info.isWritable();
+}
+
 bool validName(const QString& name, QChar forbidden) {
     return !trimBlanks(name).isEmpty() && !name.contains(u'\n') && !name.contains(u'\r') &&
            !name.contains(forbidden);
@@ -219,6 +235,8 @@ int32_t IniReadInteger(const QString& path, const QString& section, const QStrin
 bool IniWriteString(const QString& path, const QString& section, const QString& key,
                     const QString& text) {
     if (!validName(section, u']') || !validName(key, u'='))
+        return false;
+    if (markedReadOnly(path))
         return false;
     IniFile file = load(path);
     if (!file.readable)

@@ -1,0 +1,233 @@
+#include "Ini.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+class TstIni : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir m_dir;
+    QString m_path;
+
+    void writeRaw(const QByteArray& bytes) {
+        QFile f(m_path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    QByteArray readRaw() {
+        QFile f(m_path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+  private slots:
+    void init() {
+        QFile::remove(m_path = m_dir.filePath(QStringLiteral("config.ini")));
+        QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ExeOwner);
+    }
+
+    void defaultWriter_producesExactFile() {
+        QVERIFY(WriteDefaultConfig(m_path));
+        QByteArray expected =
+            "[caption]\r\ntitle=" + QByteArray::fromHex("d1b9c1a6d2c7b1edbce0bfd8c8edbcfe") +
+            "\r\n[ComSet]\r\nbaudrate=3\r\ncomid=\r\n";
+        const QList<QPair<QByteArray, QByteArray>> numbered = {{"LineWidthPress", "1"},
+                                                               {"LineColorPress", "255"},
+                                                               {"LineWidthTemp", "1"},
+                                                               {"LineColorTemp", "255"},
+                                                               {"OpenOrClose", "0"}};
+        for (const auto& [section, value] : numbered) {
+            expected += "[" + section + "]\r\n";
+            for (int n = 1; n <= 8; ++n)
+                expected += QByteArray::number(n) + "=" + value + "\r\n";
+        }
+        expected += "[mSet]\r\n";
+        for (int n = 1; n <= 8; ++n)
+            expected += "PresFull" + QByteArray::number(n) + "=50\r\n";
+        expected += "TempFull=1\r\nPresY0=0\r\nPresYn=1000\r\n";
+        QCOMPARE(readRaw(), expected);
+
+        QCOMPARE(IniReadString(m_path, "Caption", "title"), QStringLiteral("压力仪表监控软件"));
+        QCOMPARE(IniReadString(m_path, "comSet", "comid"), QString());
+        QCOMPARE(IniReadInteger(m_path, "MSET", "presyn"), 1000);
+    }
+
+    void write_existingSectionOtherCase_keepsFirstHeader() {
+        QVERIFY(WriteDefaultConfig(m_path));
+        QVERIFY(IniWriteString(m_path, "comSet", "comid", "ttyUSB0"));
+        QVERIFY(IniWriteInteger(m_path, "comSet", "BAUDRATE", 4));
+        const QByteArray raw = readRaw();
+        QCOMPARE(raw.count("[ComSet]"), 1);
+        QVERIFY(!raw.contains("[comSet]"));
+        QVERIFY(raw.contains("[ComSet]\r\nbaudrate=4\r\ncomid=ttyUSB0\r\n[LineWidthPress]"));
+        QCOMPARE(IniReadString(m_path, "COMSET", "ComId"), QStringLiteral("ttyUSB0"));
+    }
+
+    void write_placesEntries_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("missing file") << QByteArray() << "New"
+                                      << "k" << QByteArray("[New]\r\nk=v\r\n");
+        QTest::newRow("replace in place") << QByteArray("[a]\nx=1\ny=2\n") << "A"
+                                          << "X" << QByteArray("[a]\nx=v\ny=2\n");
+        QTest::newRow("missing key at end of its section, before blank lines")
+            << QByteArray("[a]\r\nx=1\r\n\r\n[b]\r\ny=2\r\n") << "a"
+            << "z" << QByteArray("[a]\r\nx=1\r\nz=v\r\n\r\n[b]\r\ny=2\r\n");
+        QTest::newRow("missing key in last section")
+            << QByteArray("[a]\nx=1\n[b]\ny=2") << "b"
+            << "z" << QByteArray("[a]\nx=1\n[b]\ny=2\nz=v\n");
+        QTest::newRow("missing section at end of file")
+            << QByteArray("[a]\r\nx=1\r\n") << "Neu"
+            << "k" << QByteArray("[a]\r\nx=1\r\n[Neu]\r\nk=v\r\n");
+        QTest::newRow("comments and other sections kept")
+            << QByteArray("; note\n[b]\nx=1\n[a]\nx=1\n") << "a"
+            << "x" << QByteArray("; note\n[b]\nx=1\n[a]\nx=v\n");
+        QTest::newRow("garbage without sections")
+            << QByteArray("\x01\xff\xfe=\x80\n\0\0zz", 10) << "s"
+            << "k" << QByteArray("\x01\xff\xfe=\x80\n\0\0zz\n[s]\nk=v\n", 19);
+    }
+    void write_placesEntries() {
+        QFETCH(QByteArray, before);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QByteArray, after);
+        if (!before.isNull())
+            writeRaw(before);
+        QVERIFY(IniWriteString(m_path, section, key, "v"));
+        QCOMPARE(readRaw(), after);
+        QCOMPARE(IniReadString(m_path, section, key), QStringLiteral("v"));
+    }
+
+    void read_value_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("blanks") << QByteArray("k =  \t a b \t") << "a b";
+        QTest::newRow("double quotes") << QByteArray("k= \" a \" ") << " a ";
+        QTest::newRow("single quotes") << QByteArray("k='x'") << "x";
+        QTest::newRow("only one pair") << QByteArray("k=\"\"x\"\"") << "\"x\"";
+        QTest::newRow("unmatched quotes") << QByteArray("k=\"x'") << "\"x'";
+        QTest::newRow("lone quote") << QByteArray("k=\"") << "\"";
+        QTest::newRow("empty") << QByteArray("k=") << "";
+        QTest::newRow("equals in value") << QByteArray("k=a=b") << "a=b";
+        QTest::newRow("gbk") << QByteArray("k=\xd1\xb9\xc1\xa6") << "压力";
+        QTest::newRow("cut at 2047 bytes") << "k=" + QByteArray(3000, 'a') << QString(2047, 'a');
+        QTest::newRow("cut keeps no half character")
+            << "k=" + QByteArray(2046, 'a') + "\xd1\xb9" << QString(2046, 'a');
+        QTest::newRow("quotes removed before the cut")
+            << "k=\"" + QByteArray(2047, 'b') + "\"" << QString(2047, 'b');
+    }
+    void read_value() {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, value);
+        writeRaw("[s]\r\n" + line + "\r\n");
+        QCOMPARE(IniReadString(m_path, "S", "K"), value);
+    }
+
+    void read_missingOrGarbage_givesEmpty_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("no file") << QByteArray();
+        QTest::newRow("no sections") << QByteArray("k=5\r\nk=6\r\n");
+        QTest::newRow("other section") << QByteArray("[t]\nk=5\n");
+        QTest::newRow("key in a later section only") << QByteArray("[s]\nj=1\n[t]\nk=5\n");
+        QTest::newRow("binary") << QByteArray("\0\xff[\x02]\x80\x81=\n\r\r\xfe", 13);
+        QTest::newRow("megabyte line") << "[s]" + QByteArray(4 << 20, 'k') + "=5";
+        QTest::newRow("unterminated header") << QByteArray("[s\nk=5\n");
+    }
+    void read_missingOrGarbage_givesEmpty() {
+        QFETCH(QByteArray, content);
+        if (!content.isNull())
+            writeRaw(content);
+        QCOMPARE(IniReadString(m_path, "s", "k"), QString());
+        QCOMPARE(IniReadInteger(m_path, "s", "k"), 0);
+    }
+
+    void parseInteger_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");
+        QTest::newRow("0x1F") << "0x1F" << 31;
+        QTest::newRow("0X1f") << "0X1f" << 31;
+        QTest::newRow("$1F") << "$1F" << 31;
+        QTest::newRow("x1F") << "x1F" << 31;
+        QTest::newRow("X1F") << "X1F" << 31;
+        QTest::newRow("-5") << "-5" << -5;
+        QTest::newRow("+7") << "+7" << 7;
+        QTest::newRow("leading blanks") << " \t 12" << 12;
+        QTest::newRow("-$10") << "-$10" << -16;
+        QTest::newRow("leading zeros") << "007" << 7;
+        QTest::newRow("max") << "2147483647" << 2147483647;
+        QTest::newRow("min") << "-2147483648" << int(INT32_MIN);
+        QTest::newRow("0x7FFFFFFF") << "0x7FFFFFFF" << 2147483647;
+        QTest::newRow("over max") << "2147483648" << 0;
+        QTest::newRow("under min") << "-2147483649" << 0;
+        QTest::newRow("0x80000000") << "0x80000000" << 0;
+        QTest::newRow("huge") << "99999999999999999999999" << 0;
+        QTest::newRow("empty") << "" << 0;
+        QTest::newRow("abc") << "abc" << 0;
+        QTest::newRow("12a") << "12a" << 0;
+        QTest::newRow("0x") << "0x" << 0;
+        QTest::newRow("$") << "$" << 0;
+        QTest::newRow("sign only") << "-" << 0;
+        QTest::newRow("trailing blank") << "5 " << 0;
+        QTest::newRow("double sign") << "--5" << 0;
+        QTest::newRow("hex digits without prefix") << "1F" << 0;
+        QTest::newRow("fullwidth digit") << "\uFF15" << 0;
+    }
+    void parseInteger() {
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        QCOMPARE(ParseIniInteger(text), value);
+    }
+
+    void writeInteger_isPlainDecimal() {
+        QVERIFY(IniWriteInteger(m_path, "m", "a", -5));
+        QVERIFY(IniWriteInteger(m_path, "m", "b", 0));
+        QVERIFY(IniWriteInteger(m_path, "m", "c", INT32_MIN));
+        QCOMPARE(readRaw(), QByteArray("[m]\r\na=-5\r\nb=0\r\nc=-2147483648\r\n"));
+    }
+
+    void write_valueWithLineBreak_staysOneEntry() {
+        QVERIFY(IniWriteString(m_path, "s", "k", "a\r\n[x]\nb=1"));
+        QVERIFY(!readRaw().contains("\n[x]"));
+        QCOMPARE(IniReadString(m_path, "x", "b"), QString());
+    }
+
+    void write_readOnlyFile_refusedUntilMadeWritable() {
+        writeRaw("[s]\nk=1\n");
+        QVERIFY(QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        QVERIFY(!IniWriteString(m_path, "s", "k", "2"));
+        QCOMPARE(readRaw(), QByteArray("[s]\nk=1\n"));
+
+        QVERIFY(MakeWritable(m_path));
+        QVERIFY(IniWriteString(m_path, "s", "k", "2"));
+        QCOMPARE(IniReadInteger(m_path, "s", "k"), 2);
+        // The replacement file keeps the old permissions.
+        QCOMPARE(QFile::permissions(m_path) & 0x7077,
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
+    }
+
+    void write_unwritableFolder_leavesFileIntact() {
+        if (::geteuid() == 0)
+            QSKIP("root writes into any folder");
+        writeRaw("[s]\nk=1\n");
+        QVERIFY(
+            QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        QVERIFY(!IniWriteString(m_path, "s", "k", "2"));
+        QCOMPARE(readRaw(), QByteArray("[s]\nk=1\n"));
+    }
+
+    void write_missingFolder_fails() {
+        QVERIFY(!IniWriteString(m_dir.filePath("no/such/config.ini"), "s", "k", "1"));
+    }
+
+    void makeWritable_missingFile_fails() { QVERIFY(!MakeWritable(m_path)); }
+};
+
+QTEST_GUILESS_MAIN(TstIni)
+#include "tst_Ini.moc"
