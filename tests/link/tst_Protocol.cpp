@@ -1,0 +1,245 @@
+#include "Protocol.h"
+
+#include <QTest>
+
+namespace {
+
+// A reply frame around the given fields with a correct block check.
+QByteArray reply(const QByteArray& address, char command, const QByteArray& field, char code,
+                 char byte3 = 'P', char byte11 = kEtx) {
+    QByteArray f = kStx + address + byte3 + command + field + code + byte11;
+    char x = 0;
+    for (qsizetype i = 1; i < f.size(); ++i)
+        x ^= f[i];
+    return f + x;
+}
+
+QByteArray damaged(QByteArray frame) {
+    frame[12] = char(frame[12] ^ 0x01);
+    return frame;
+}
+
+} // namespace
+
+class TstProtocol : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void buildPollRequest_data() {
+        QTest::addColumn<int>("address");
+        QTest::addColumn<char>("command");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::newRow("3 temperature") << 3 << '4' << QByteArray::fromHex("043033503405");
+        QTest::newRow("8 pressure") << 8 << '3' << QByteArray::fromHex("043038503305");
+    }
+    void buildPollRequest() {
+        QFETCH(int, address);
+        QFETCH(char, command);
+        QFETCH(QByteArray, frame);
+        QCOMPARE(BuildPollRequest(address, command), frame);
+    }
+
+    void buildParameterWrite_data() {
+        QTest::addColumn<QByteArray>("magnitude");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::newRow("+50 code 1 to 2")
+            << QByteArray("50") << QByteArray::fromHex("0430320250312b303035303103") + '\x7d';
+        QTest::newRow("empty is zero") << QByteArray() << QByteArray();
+        QTest::newRow("long keeps first four") << QByteArray("123456") << QByteArray();
+    }
+    void buildParameterWrite() {
+        QFETCH(QByteArray, magnitude);
+        QFETCH(QByteArray, frame);
+        const QByteArray built = BuildParameterWrite(2, '1', '+', magnitude, '1');
+        QCOMPARE(built.size(), kParameterWriteSize);
+        if (!frame.isEmpty())
+            QCOMPARE(built, frame);
+        QCOMPARE(built.mid(7, 4), magnitude.left(4).rightJustified(4, '0'));
+        char x = 0;
+        for (int i = 1; i < 13; ++i)
+            x ^= built[i];
+        QCOMPARE(built[13], x);
+    }
+
+    void replyValid_data() {
+        QTest::addColumn<QByteArray>("window");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("example") << QByteArray::fromHex("02303550333031323334320363") << true;
+        QTest::newRow("bytes 3 and 11 free") << reply("01", '3', "00001", '4', 'x', '\0') << true;
+        QTest::newRow("byte 0 ignored") << 'Z' + reply("01", '3', "00001", '4').mid(1) << true;
+        QTest::newRow("bad check") << damaged(reply("01", '3', "00001", '4')) << false;
+        QTest::newRow("too short") << reply("01", '3', "00001", '4').left(12) << false;
+        QTest::newRow("too long") << reply("01", '3', "00001", '4') + '\0' << false;
+    }
+    void replyValid() {
+        QFETCH(QByteArray, window);
+        QFETCH(bool, valid);
+        QCOMPARE(ReplyValid(window), valid);
+    }
+
+    void decodeReading_data() {
+        QTest::addColumn<QByteArray>("window");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<char>("command");
+        QTest::addColumn<float>("value");
+        QTest::addColumn<char>("code");
+        QTest::newRow("example 12.34")
+            << QByteArray::fromHex("02303550333031323334320363") << 5 << '3' << 12.34f << '2';
+        QTest::newRow("code 4") << reply("05", '3', "01234", '4') << 5 << '3' << 1234.f << '4';
+        QTest::newRow("unknown code not scaled")
+            << reply("05", '3', "01234", '7') << 5 << '3' << 1234.f << '7';
+        QTest::newRow("negative") << reply("08", '4', "-0050", '3') << 8 << '4' << -5.f << '3';
+        QTest::newRow("plus sign") << reply("01", '4', "+0120", '1') << 1 << '4' << 0.12f << '1';
+        QTest::newRow("fraction and blanks")
+            << reply("02", '3', " 12.5", '4') << 2 << '3' << 12.5f << '4';
+        QTest::newRow("address out of range passed on")
+            << reply("12", '3', "00001", '4') << 12 << '3' << 1.f << '4';
+    }
+    void decodeReading() {
+        QFETCH(QByteArray, window);
+        const Reading r = DecodeReading(window);
+        QTEST(r.address, "address");
+        QTEST(r.command, "command");
+        QTEST(r.value, "value");
+        QTEST(r.decimalCode, "code");
+    }
+
+    void decode_notNumber_throws_data() {
+        QTest::addColumn<QByteArray>("window");
+        QTest::addColumn<bool>("parameter");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("letter in address")
+            << reply("0A", '3', "00001", '4') << false << "'0A' is not a valid integer value";
+        QTest::newRow("letter in value") << reply("01", '3', "1?234", '4') << false
+                                         << "'1?234' is not a valid floating point value";
+        QTest::newRow("blank value") << reply("01", '3', "     ", '4') << false
+                                     << "'     ' is not a valid floating point value";
+        QTest::newRow("two points") << reply("01", '3', "1.2.3", '4') << false
+                                    << "'1.2.3' is not a valid floating point value";
+        QTest::newRow("control byte") << reply("01", '3', QByteArray("12\0 3", 5), '4') << false
+                                      << "'12\\x00 3' is not a valid floating point value";
+        QTest::newRow("exponent") << reply("01", '3', "1e+03", '4') << false
+                                  << "'1e+03' is not a valid floating point value";
+        QTest::newRow("parameter fraction")
+            << reply("01", '1', "12.50", '2') << true << "'12.50' is not a valid integer value";
+        QTest::newRow("parameter sign only")
+            << reply("01", '1', "-    ", '2') << true << "'-    ' is not a valid integer value";
+        QTest::newRow("short window") << QByteArray("\x02"
+                                                    "01")
+                                      << false << "'\\x0201' is not a valid integer value";
+    }
+    void decode_notNumber_throws() {
+        QFETCH(QByteArray, window);
+        QFETCH(bool, parameter);
+        QFETCH(QString, message);
+        try {
+            if (parameter)
+                DecodeParameter(window);
+            else
+                DecodeReading(window);
+            QFAIL("no ConversionError");
+        } catch (const ConversionError& e) {
+            QCOMPARE(QString::fromUtf8(e.what()), message);
+        }
+    }
+
+    void decodeParameter_data() {
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<int>("value");
+        QTest::newRow("-0050") << QByteArray("-0050") << -50;
+        QTest::newRow("+0000") << QByteArray("+0000") << 0;
+        QTest::newRow("+9999") << QByteArray("+9999") << 9999;
+        QTest::newRow("00123") << QByteArray("00123") << 123;
+    }
+    void decodeParameter() {
+        QFETCH(QByteArray, field);
+        const Parameter p = DecodeParameter(reply("03", '1', field, '3'));
+        QTEST(int(p.value), "value");
+        QCOMPARE(p.decimalCode, '3');
+    }
+
+    void findReplies_data() {
+        const QByteArray a = reply("01", '3', "01234", '2');
+        const QByteArray b = reply("01", '4', "00250", '3');
+        QTest::addColumn<QList<int>>("starts"); // where frames are placed
+        QTest::addColumn<QList<QByteArray>>("frames");
+        QTest::addColumn<QList<QByteArray>>("found");
+        QTest::newRow("back to back")
+            << QList<int>{0, 13} << QList<QByteArray>{a, b} << QList<QByteArray>{a, b};
+        QTest::newRow("after leading noise")
+            << QList<int>{7, 40} << QList<QByteArray>{a, b} << QList<QByteArray>{a, b};
+        // The damaged window at 0 swallows the good frame that starts inside it.
+        QTest::newRow("stray STX skipped with its window")
+            << QList<int>{5, 0, 30} << QList<QByteArray>{a, QByteArray(1, kStx), b}
+            << QList<QByteArray>{b};
+        QTest::newRow("damaged then good right after")
+            << QList<int>{0, 13} << QList<QByteArray>{damaged(a), b} << QList<QByteArray>{b};
+        QTest::newRow("last full window taken")
+            << QList<int>{243} << QList<QByteArray>{a} << QList<QByteArray>{a};
+        QTest::newRow("too near the end")
+            << QList<int>{244} << QList<QByteArray>{a} << QList<QByteArray>{};
+        QTest::newRow("empty buffer") << QList<int>{} << QList<QByteArray>{} << QList<QByteArray>{};
+    }
+    void findReplies() {
+        QFETCH(QList<int>, starts);
+        QFETCH(QList<QByteArray>, frames);
+        QByteArray block(256, '\0');
+        for (qsizetype i = 0; i < starts.size(); ++i)
+            block.replace(starts[i], qMin(frames[i].size(), 256 - starts[i]), frames[i]);
+        block.truncate(256);
+        QTEST(FindReplies(block), "found");
+    }
+
+    void firstReply_data() {
+        const QByteArray good = reply("02", '1', "+0050", '1');
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<QByteArray>("found"); // empty: none
+        QTest::newRow("after noise") << "ab" + good << good;
+        QTest::newRow("damaged first, good later") << damaged(good) + good << QByteArray();
+        QTest::newRow("stray STX first") << kStx + good << QByteArray();
+        QTest::newRow("incomplete") << good.left(12) << QByteArray();
+        QTest::newRow("STX at 126") << QByteArray(126, 'x') + good << good;
+        QTest::newRow("STX beyond 127") << QByteArray(127, 'x') + good << QByteArray();
+        QTest::newRow("nothing") << QByteArray() << QByteArray();
+    }
+    void firstReply() {
+        QFETCH(QByteArray, block);
+        QFETCH(QByteArray, found);
+        QCOMPARE(FirstReply(block).value_or(QByteArray()), found);
+    }
+
+    void isAcknowledged_data() {
+        QTest::addColumn<QByteArray>("received");
+        QTest::addColumn<bool>("ack");
+        QTest::newRow("ack") << QByteArray(1, kAck) << true;
+        QTest::newRow("ack after noise") << QByteArray("\x15z\x06") << true;
+        QTest::newRow("nak") << QByteArray("\x15") << false;
+        QTest::newRow("silence") << QByteArray() << false;
+    }
+    void isAcknowledged() {
+        QFETCH(QByteArray, received);
+        QTEST(IsAcknowledged(received), "ack");
+    }
+
+    void formatReading_data() {
+        QTest::addColumn<float>("value");
+        QTest::addColumn<char>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("code 1") << 0.5f << '1' << "0.500";
+        QTest::newRow("code 2") << 12.34f << '2' << "12.34";
+        QTest::newRow("code 3 negative") << -5.f << '3' << "-5.0";
+        QTest::newRow("code 4") << 1234.f << '4' << "1234";
+        QTest::newRow("other code") << 1234.f << '7' << QString();
+        QTest::newRow("no negative zero") << -0.04f << '3' << "0.0";
+    }
+    void formatReading() {
+        QFETCH(float, value);
+        QFETCH(char, code);
+        QFETCH(QString, text);
+        QCOMPARE(FormatReading(value, code), text);
+        QCOMPARE(FormatReading(value, code).isNull(), text.isNull());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstProtocol)
+#include "tst_Protocol.moc"
