@@ -35,9 +35,8 @@ QString ComposeRecordRow(const Clock& clock) {
 }
 
 void EnsureDirectory(const QString& path) {
-    QDir dir(path);
-    if (!dir.exists())
-        dir.mkdir(QStringLiteral("."));
+    if (!QFileInfo(path).isDir())
+        QDir().mkdir(path);
 }
 
 QByteArray RecordHeader() {

@@ -1,0 +1,406 @@
+#include "FakePort.h"
+#include "PollCycle.h"
+#include "RecordingDisplay.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray Poll(int address, char command) {
+    return QByteArray("\x04") + '0' + char('0' + address) + 'P' + command + '\x05';
+}
+
+QByteArray Reply(const QByteArray& address, char command, const QByteArray& value, char code) {
+    QByteArray frame = "\x02" + address + 'P' + command + value + code + '\x03';
+    char check = 0;
+    for (int i = 1; i < frame.size(); ++i)
+        check ^= frame.at(i);
+    return frame + check;
+}
+
+QByteArray Reply(int address, char command, const QByteArray& value, char code) {
+    return Reply(QByteArray::number(address).rightJustified(2, '0'), command, value, code);
+}
+
+QList<QByteArray> Lines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = file.readAll().split('\n');
+    lines.removeLast();
+    for (QByteArray& line : lines)
+        line.chop(1);
+    return lines;
+}
+
+struct Rig {
+    SharedState state;
+    RecordingDisplay display;
+    FakePort port;
+    PauseRecorder pauses;
+    QTemporaryDir base;
+    QList<QDateTime> clockSteps; // taken one per reading; the last one stays
+    QStringList errors;
+    std::function<void()> whileErrorShown;
+    PollCycle cycle{
+        state,
+        display,
+        base.path(),
+        [this] { return clockSteps.size() > 1 ? clockSteps.takeFirst() : clockSteps.first(); },
+        pauses.fn(),
+        [this](const QString& text) {
+            errors << text;
+            if (whileErrorShown)
+                whileErrorShown();
+        }};
+
+    Rig() {
+        clockSteps << QDateTime(QDate(2024, 3, 15), QTime(8, 30));
+        state.PresY0 = -100;
+        state.PresYn = 100;
+    }
+    void tick() { cycle.tick(&port); }
+    QList<QByteArray> rows() const { return Lines(cycle.dailyFileName()).mid(1); }
+};
+
+const QString kYellowP = QStringLiteral("P=00ffff");
+const QString kGreen = QStringLiteral("=008000");
+
+} // namespace
+
+class TestPollCycle : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void requestsGoOutInAddressOrder_data() {
+        QTest::addColumn<QList<int>>("switchedOn");
+        QTest::newRow("one") << QList<int>{3};
+        QTest::newRow("first and last") << QList<int>{1, 8};
+        QTest::newRow("all") << QList<int>{1, 2, 3, 4, 5, 6, 7, 8};
+    }
+    void requestsGoOutInAddressOrder() {
+        QFETCH(QList<int>, switchedOn);
+        Rig rig;
+        QList<QByteArray> expected;
+        for (int n : switchedOn) {
+            rig.display.on[n] = true;
+            expected << Poll(n, '3') << Poll(n, '4');
+        }
+        rig.tick();
+        QCOMPARE(rig.port.writes, expected);
+        QCOMPARE(rig.pauses.pauses, QList<int>(expected.size(), 50));
+        QCOMPARE(rig.port.readSizes, QList<qint64>{256});
+    }
+
+    void replySetsValueTextAndColour_data() {
+        QTest::addColumn<char>("code");
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<float>("value");
+        QTest::newRow("code 1") << '1' << QByteArray("12345") << "12.345" << 12.345f;
+        QTest::newRow("code 2") << '2' << QByteArray("01234") << "12.34" << 12.34f;
+        QTest::newRow("code 3 negative") << '3' << QByteArray("-0256") << "-25.6" << -25.6f;
+        QTest::newRow("code 4") << '4' << QByteArray("01234") << "1234" << 1234.0f;
+        QTest::newRow("code 9 keeps text") << '9' << QByteArray("01234") << "7.5" << 1234.0f;
+    }
+    void replySetsValueTextAndColour() {
+        QFETCH(char, code);
+        QFETCH(QByteArray, field);
+        QFETCH(QString, text);
+        QFETCH(float, value);
+        Rig rig;
+        rig.display.on[5] = true;
+        rig.display.texts[5][CycleDisplay::Pressure] = "7.5";
+        rig.port.pendingReads << Reply(5, '3', field, code);
+        rig.tick();
+        QCOMPARE(rig.state.PresValue[5], value);
+        QCOMPARE(rig.display.texts[5][CycleDisplay::Pressure], text);
+        QCOMPARE(rig.display.colorLog, (QStringList{"5" + kYellowP, "5T=00ffff", "5P" + kGreen}));
+        QCOMPARE(rig.display.points[5], QList<float>{value});
+    }
+
+    void exampleRowIsRecorded() {
+        Rig rig;
+        rig.display.on[1] = rig.display.on[2] = true;
+        rig.port.pendingReads << Reply(1, '3', "12345", '1') + Reply(1, '4', "00256", '3');
+        rig.tick();
+        QCOMPARE(rig.cycle.dailyFileName(), rig.base.path() + "/Data/2024/03/15.csv");
+        QCOMPARE(rig.rows(), QList<QByteArray>{"65F40708,2024-03-15 08:30:00,12.345,25.6,0.0,0.0,"
+                                               "0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,"});
+        QCOMPARE(rig.display.colors[2][CycleDisplay::Temperature], PollCycle::kYellow);
+    }
+
+    void silentInstrumentRepeatsLastValue() {
+        Rig rig;
+        rig.display.on[1] = true;
+        rig.state.LineWidthPress[1] = 3;
+        rig.state.LineColorPress[1] = 0x0000FF;
+        rig.port.pendingReads << Reply(1, '3', "12345", '1');
+        rig.tick();
+        rig.tick();
+        QCOMPARE(rig.display.colors[1][CycleDisplay::Pressure], PollCycle::kYellow);
+        QCOMPARE(rig.display.points[1], (QList<float>{12.345f, 12.345f}));
+        QCOMPARE(rig.display.penWidth[1], 3);
+        QCOMPARE(rig.display.penColor[1], 0x0000FF);
+        const QList<QByteArray> rows = rig.rows();
+        QCOMPARE(rows.size(), 2);
+        QVERIFY(rows[1].endsWith(
+            ",12.345,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,"));
+    }
+
+    void lateReplyForSwitchedOffInstrumentCountsOnce() {
+        Rig rig;
+        rig.display.on[1] = true;
+        rig.port.pendingReads << Reply(3, '4', "00215", '3');
+        rig.tick();
+        QCOMPARE(rig.state.TempValue[3], 21.5f);
+        QCOMPARE(rig.display.points[3 + 8], QList<float>{21.5f});
+        QVERIFY(rig.rows().at(0).endsWith(",0.0,21.5," + QByteArray("0.0,").repeated(10)));
+        rig.tick();
+        QCOMPARE(rig.state.TempValue[3], 0.0f);
+        QCOMPARE(rig.display.texts[3][CycleDisplay::Temperature], "0.0");
+        QCOMPARE(rig.display.points[3 + 8], (QList<float>{21.5f, 0.0f}));
+    }
+
+    void foreignRepliesAreDropped() {
+        Rig rig;
+        rig.display.on[1] = true;
+        rig.port.pendingReads << Reply(9, '3', "00001", '4') + Reply(1, '1', "00002", '4') +
+                                     Reply(0, '4', "00003", '4');
+        rig.tick();
+        QCOMPARE(rig.state.PresValue, SharedState::PerAddress<float>{});
+        QCOMPARE(rig.state.TempValue, SharedState::PerAddress<float>{});
+        QVERIFY(!rig.display.colorLog.join(' ').contains(kGreen));
+    }
+
+    void portBusySendsNothingButRecords() {
+        Rig rig;
+        rig.display.on[2] = true;
+        rig.display.texts[2][CycleDisplay::Pressure] = "3.25";
+        rig.state.PortBusy = true;
+        rig.port.pendingReads << Reply(2, '3', "00001", '4');
+        rig.tick();
+        rig.tick();
+        QVERIFY(rig.port.writes.isEmpty());
+        QVERIFY(rig.port.readSizes.isEmpty());
+        QVERIFY(rig.pauses.pauses.isEmpty());
+        QCOMPARE(rig.display.colors[2][CycleDisplay::Pressure], PollCycle::kYellow);
+        QCOMPARE(rig.rows().size(), 2);
+        QVERIFY(rig.rows().at(1).contains(",0.0,0.0,3.25,0.0,"));
+    }
+
+    void historyOpenPollsButKeepsChartEmpty() {
+        Rig rig;
+        rig.display.on[1] = true;
+        rig.state.HistoryOpen = true;
+        rig.tick();
+        rig.port.pendingReads << Reply(1, '3', "00100", '4');
+        rig.tick();
+        QCOMPARE(rig.display.texts[1][CycleDisplay::Pressure], "100");
+        QCOMPARE(rig.display.colors[1][CycleDisplay::Pressure], PollCycle::kGreen);
+        QCOMPARE(rig.state.PointCount, 0);
+        QCOMPARE(rig.display.clears, 32);
+        QVERIFY(!QFile::exists(rig.cycle.dailyFileName()));
+
+        rig.state.HistoryOpen = false;
+        rig.tick();
+        QCOMPARE(rig.display.points[1], QList<float>{100.0f});
+        QCOMPARE(rig.rows().size(), 1);
+    }
+
+    void nothingSwitchedOnResetsChartAndRecordsNothing() {
+        Rig rig;
+        rig.display.on[4] = true;
+        for (int i = 0; i < 600; ++i)
+            rig.tick();
+        QCOMPARE(rig.display.axisMin[CycleDisplay::Bottom], 600.0);
+        rig.display.on[4] = false;
+        rig.state.PresY0 = 10;
+        rig.state.PresYn = 20;
+        rig.tick();
+        QCOMPARE(rig.state.PointCount, 0);
+        QCOMPARE(rig.display.axisMin[CycleDisplay::Bottom], 0.0);
+        QCOMPARE(rig.display.axisMax[CycleDisplay::Bottom], 600.0);
+        QVERIFY(rig.display.points[4].isEmpty());
+        QCOMPARE(rig.display.texts[4][CycleDisplay::Pressure], "0.0");
+        QCOMPARE(rig.display.axisMin[CycleDisplay::Left], 10.0);
+        QCOMPARE(rig.rows().size(), 600);
+    }
+
+    void nothingSwitchedOnLeavesNoTrace() {
+        Rig rig;
+        rig.tick();
+        QVERIFY(!QFileInfo::exists(rig.base.filePath("Data")));
+        QVERIFY(rig.port.writes.isEmpty());
+        QCOMPARE(rig.port.readSizes, QList<qint64>{256});
+    }
+
+    void withoutPortOnlyAxesAreSet() {
+        Rig rig;
+        rig.display.on[1] = true;
+        rig.state.TempFull = 2;
+        rig.state.PresY0 = 5;
+        rig.state.PresYn = 50;
+        rig.cycle.tick(nullptr);
+        rig.port.open = false;
+        rig.tick();
+        QVERIFY(rig.display.colorLog.isEmpty());
+        QVERIFY(rig.port.readSizes.isEmpty());
+        QVERIFY(!QFileInfo::exists(rig.base.filePath("Data")));
+        QCOMPARE(rig.display.axisMax[CycleDisplay::Right], 120.0);
+        QCOMPARE(rig.display.axisMin[CycleDisplay::Left], 5.0);
+        QCOMPARE(rig.display.axisMax[CycleDisplay::Left], 50.0);
+    }
+
+    void bottomAxisPagesEvery600Points_data() {
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<double>("min");
+        QTest::addColumn<double>("max");
+        QTest::newRow("599") << 599 << 0.0 << 600.0;
+        QTest::newRow("600") << 600 << 600.0 << 1200.0;
+        QTest::newRow("1199") << 1199 << 600.0 << 1200.0;
+        QTest::newRow("1200") << 1200 << 1200.0 << 1800.0;
+    }
+    void bottomAxisPagesEvery600Points() {
+        QFETCH(int, ticks);
+        QFETCH(double, min);
+        QFETCH(double, max);
+        Rig rig;
+        rig.display.on[8] = true;
+        for (int i = 0; i < ticks; ++i)
+            rig.tick();
+        QCOMPARE(rig.state.PointCount, ticks);
+        QCOMPARE(rig.display.points[16].size(), ticks);
+        QCOMPARE(rig.display.axisMin[CycleDisplay::Bottom], min);
+        QCOMPARE(rig.display.axisMax[CycleDisplay::Bottom], max);
+    }
+
+    void axesFollowSettings_data() {
+        QTest::addColumn<int>("tempFull");
+        QTest::addColumn<int>("y0");
+        QTest::addColumn<int>("yn");
+        QTest::addColumn<double>("tempMax");
+        QTest::newRow("smallest temperature scale") << 0 << -100 << 100 << 40.0;
+        QTest::newRow("largest temperature scale") << 9 << -100 << 100 << 400.0;
+        QTest::newRow("damaged temperature scale") << -7 << -100 << 100 << 0.0;
+        QTest::newRow("overflowing temperature scale")
+            << 2147483647 << -100 << 100 << 85899345920.0;
+        QTest::newRow("pressure wholly below") << 0 << -500 << -100 << 40.0;
+        QTest::newRow("pressure wholly above") << 0 << 2000 << 3000 << 40.0;
+    }
+    void axesFollowSettings() {
+        QFETCH(int, tempFull);
+        QFETCH(int, y0);
+        QFETCH(int, yn);
+        QFETCH(double, tempMax);
+        Rig rig;
+        rig.display.on[1] = true;
+        rig.tick();
+        rig.state.TempFull = tempFull;
+        rig.state.PresY0 = y0;
+        rig.state.PresYn = yn;
+        rig.tick();
+        QCOMPARE(rig.display.axisMin[CycleDisplay::Right], 0.0);
+        QCOMPARE(rig.display.axisMax[CycleDisplay::Right], tempMax);
+        QCOMPARE(rig.display.axisMin[CycleDisplay::Left], double(y0));
+        QCOMPARE(rig.display.axisMax[CycleDisplay::Left], double(yn));
+    }
+
+    void conversionErrorAbandonsTick_data() {
+        QTest::addColumn<QByteArray>("bad");
+        QTest::newRow("value not a number") << Reply(1, '4', "1x2y3", '3');
+        QTest::newRow("address not a number") << Reply("0?", '4', "00100", '3');
+    }
+    void conversionErrorAbandonsTick() {
+        QFETCH(QByteArray, bad);
+        Rig rig;
+        rig.display.on[1] = rig.display.on[2] = true;
+        rig.state.PresY0 = 7;
+        rig.port.pendingReads << Reply(1, '3', "00011", '4') + bad + Reply(2, '3', "00022", '4');
+        rig.tick();
+        QCOMPARE(rig.errors.size(), 1);
+        QVERIFY2(rig.errors[0].contains("not a valid"), qPrintable(rig.errors[0]));
+        QCOMPARE(rig.state.PresValue[1], 11.0f);
+        QCOMPARE(rig.state.PresValue[2], 0.0f);
+        QCOMPARE(rig.state.PointCount, 0);
+        QVERIFY(!QFileInfo::exists(rig.base.filePath("Data")));
+        QCOMPARE(rig.display.axisMin[CycleDisplay::Left], -100.0);
+
+        rig.tick();
+        QCOMPARE(rig.errors.size(), 1);
+        QCOMPARE(rig.rows().size(), 1);
+        QCOMPARE(rig.display.axisMin[CycleDisplay::Left], 7.0);
+    }
+
+    void errorBoxesDoNotPileUp() {
+        Rig rig;
+        rig.display.on[1] = true;
+        const QByteArray bad = Reply(1, '3', "abcde", '4');
+        int nestedTicks = 0;
+        rig.whileErrorShown = [&] {
+            QVERIFY(rig.cycle.errorShowing());
+            for (; nestedTicks < 3; ++nestedTicks) {
+                rig.port.pendingReads << bad;
+                rig.tick();
+            }
+        };
+        rig.port.pendingReads << bad;
+        rig.tick();
+        QCOMPARE(nestedTicks, 3);
+        QCOMPARE(rig.errors.size(), 1);
+        QVERIFY(!rig.cycle.errorShowing());
+
+        rig.port.pendingReads << bad;
+        rig.tick();
+        QCOMPARE(rig.errors.size(), 2);
+    }
+
+    void appendFailureSkipsPressureAxisAndRecovers() {
+        Rig rig;
+        rig.display.on[1] = true;
+        rig.state.PresY0 = 3;
+        QFile blocker(rig.base.filePath("Data"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        rig.tick();
+        QCOMPARE(rig.errors.size(), 1);
+        QVERIFY2(rig.errors[0].contains("15.csv"), qPrintable(rig.errors[0]));
+        QCOMPARE(rig.display.axisMin[CycleDisplay::Left], -100.0);
+
+        QVERIFY(blocker.remove());
+        rig.tick();
+        QCOMPARE(rig.errors.size(), 1);
+        QCOMPARE(rig.rows().size(), 1);
+        QCOMPARE(rig.display.axisMin[CycleDisplay::Left], 3.0);
+    }
+
+    void tickAcrossMidnightWritesIntoStartingDay_data() {
+        QTest::addColumn<QDate>("day");
+        QTest::addColumn<QByteArray>("number");
+        QTest::newRow("within a month") << QDate(2024, 3, 15) << QByteArray("65F4E100");
+        QTest::newRow("last day of a month") << QDate(2024, 3, 31) << QByteArray("6609F900");
+    }
+    void tickAcrossMidnightWritesIntoStartingDay() {
+        QFETCH(QDate, day);
+        QFETCH(QByteArray, number);
+        Rig rig;
+        rig.display.on[1] = true;
+        rig.clockSteps = {QDateTime(day, QTime(23, 59, 59, 600)),
+                          QDateTime(day.addDays(1), QTime(0, 0, 0, 200))};
+        rig.tick();
+        QVERIFY(rig.errors.isEmpty());
+        QCOMPARE(rig.cycle.dailyFileName(), DailyFileName(rig.base.path(), day));
+        const QList<QByteArray> rows = rig.rows();
+        QCOMPARE(rows.size(), 1);
+        QVERIFY2(rows[0].startsWith(number + ',' +
+                                    day.addDays(1).toString("yyyy-MM-dd").toLatin1() +
+                                    " 00:00:00,"),
+                 rows[0].constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPollCycle)
+#include "tst_PollCycle.moc"
