@@ -74,7 +74,6 @@ bool sameName(const QString& a, const QString& b) {
 
 // The raw lines of the file without their line ending; no lines for a missing file.
 struct IniFile {
-    bool exists = false;
     bool readable = true;
     QList<QByteArray> lines;
     QByteArray newline = "\r\n";
@@ -85,7 +84,6 @@ IniFile load(const QString& path) {
     QFile f(path);
     if (!f.exists())
         return file;
-    file.exists = true;
     if (!f.open(QIODevice::ReadOnly)) {
         file.readable = false;
         return file;
@@ -107,7 +105,7 @@ IniFile load(const QString& path) {
     return file;
 }
 
-// Index range [begin, end) of the section's body, or begin == -1 when it is missing.
+// The section's header line and the line after its body; header is -1 when it is missing.
 struct SectionSpan {
     qsizetype header = -1;
     qsizetype end = -1;
@@ -262,9 +260,8 @@ bool IniWriteString(const QString& path, const QString& section, const QString& 
                 lastContent = i;
             }
         }
-        if (!replaced) {
+        if (!replaced)
             file.lines.insert(lastContent + 1, encode(key) + "=" + encodedValue);
-        }
     }
 
     QByteArray out;
