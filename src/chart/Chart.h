@@ -64,8 +64,10 @@ class Chart : public QWidget {
 
     QCPAxis* qcpAxis(Axis axis) const;
     DenseSeries* series(int index) const;
+    static bool validAxis(Axis axis);
     void applyRange(Axis axis);
-    void followLargestX();
+    void followData();
+    void updateLayout();
     void scheduleReplot();
 
     QCustomPlot* m_plot = nullptr;
@@ -75,4 +77,5 @@ class Chart : public QWidget {
     AxisState m_axes[3];
     QStringList m_footLines;
     bool m_titleVisible = true;
+    bool m_applying = false;
 };

@@ -14,7 +14,9 @@ constexpr int32_t kNone = int32_t(0xFF000000u);             // "no colour" of an
 constexpr int32_t Rgb(int r, int g, int b) {
     return int32_t((uint32_t(b) << 16) | (uint32_t(g) << 8) | uint32_t(r));
 }
-inline bool IsSystem(int32_t value) { return (uint32_t(value) & 0xFF000000u) == kSystemFlag; }
+inline bool IsSystem(int32_t value) {
+    return (uint32_t(value) & 0xFF000000u) == kSystemFlag;
+}
 
 // The colour to paint with; system colours come from the application palette.
 QColor ToQColor(int32_t value);
