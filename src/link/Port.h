@@ -6,7 +6,7 @@
 // The one serial line as the polling cycle and the dialogs see it. Production code uses
 // SerialPort (QSerialPort); tests use an in-memory fake or a pseudo-terminal.
 class Port {
-public:
+  public:
     virtual ~Port() = default;
     virtual bool isOpen() const = 0;
     // Blocks until written or the write time-out (2 s + 50 ms per byte) ends; -1 on failure.

@@ -6,7 +6,7 @@
 
 // Records every write and hands out scripted replies, one queued chunk per read.
 class FakePort : public Port {
-public:
+  public:
     bool open = true;
     QList<QByteArray> writes;
     QList<QByteArray> pendingReads; // each read() takes the front chunk (cut to maxBytes)

@@ -1,0 +1,35 @@
+#include "Ini.h"
+#include "SerialLink.h"
+#include "TFrmComSet.h"
+#include "TFrmMain.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QThread>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("presmon"));
+
+    SerialLink link(ConfigPath());
+    MainEnvironment env;
+    env.baseDir = ExecutableDir();
+    env.link = &link;
+    // Exchanges are write, fixed pause, one read: the pause blocks the GUI thread on purpose.
+    env.pause = [](int ms) { QThread::msleep(ms); };
+    env.clock = [] { return QDateTime::currentDateTime(); };
+    env.showMessage = [](const QString& text) {
+        QMessageBox::information(QApplication::activeWindow(), QApplication::applicationName(),
+                                 text);
+    };
+    env.showError = [](const QString& text) {
+        QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), text);
+    };
+    env.runComSet = [](TFrmComSet& dialog) { dialog.exec(); };
+    env.runDialog = [](QDialog& dialog) { dialog.exec(); };
+
+    TFrmMain window(env);
+    window.show();
+    return app.exec();
+}

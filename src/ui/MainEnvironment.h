@@ -1,0 +1,40 @@
+#pragma once
+
+#include "Port.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QDialog;
+
+class TFrmComSet;
+
+// The serial line as the main window drives it: list, open (which also stores the choice in
+// config.ini), close, and the open port for the traffic.
+class LinkService {
+  public:
+    virtual ~LinkService() = default;
+    virtual QStringList list() = 0;
+    virtual bool open(const QString& name, int baudIndex) = 0;
+    virtual void close() = 0;
+    // The port for requests and replies; null while no port is open.
+    virtual Port* port() = 0;
+};
+
+// Everything the main window reaches outside itself, so tests can run it without a serial
+// port, modal boxes, sleeps or the wall clock.
+struct MainEnvironment {
+    QString baseDir; // folder of config.ini and Data/
+    LinkService* link = nullptr;
+    PauseFn pause;
+    std::function<QDateTime()> clock;
+    std::function<void(const QString&)> showMessage; // information box, one OK button
+    std::function<void(const QString&)> showError;   // the standard error box
+    std::function<void(TFrmComSet&)> runComSet;      // shows the dialog modally
+    // Modal runs of the other dialogs; a test may replace them to look inside.
+    std::function<void(QDialog&)> runDialog;
+
+    QString configPath() const { return baseDir + QStringLiteral("/config.ini"); }
+};

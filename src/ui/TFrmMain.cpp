@@ -1,0 +1,466 @@
+#include "TFrmMain.h"
+
+#include "Chart.h"
+#include "ColorValue.h"
+#include "Ini.h"
+#include "MainCycleDisplay.h"
+#include "PollCycle.h"
+#include "TFrmComSet.h"
+#include "TFrmLine.h"
+#include "TFrmLineSet.h"
+#include "TFrmPicAll.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kNoPortsMessage = QStringLiteral("在计算机上没有发现可用串口设备，程序终止");
+const QString kOpenFailedMessage = QStringLiteral("通讯端口打开失败，必须重新设置");
+
+// Sets a flag for a scope and clears it however the scope ends.
+class FlagGuard {
+  public:
+    explicit FlagGuard(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~FlagGuard() { m_flag = false; }
+    FlagGuard(const FlagGuard&) = delete;
+    FlagGuard& operator=(const FlagGuard&) = delete;
+
+  private:
+    bool& m_flag;
+};
+
+} // namespace
+
+TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
+    : QMainWindow(parent), m_env(std::move(env)) {
+    setObjectName(QStringLiteral("FrmMain"));
+    setGeometry(192, 113, 981, 768);
+
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    buildValueRow();
+    column->addWidget(ToolBar2);
+
+    // The main chart lies over the curve windows; hiding it uncovers them.
+    m_chartArea = new QWidget(central);
+    auto* stack = new QGridLayout(m_chartArea);
+    stack->setContentsMargins(0, 0, 0, 0);
+    mdiArea = new QMdiArea(m_chartArea);
+    mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    mdiArea->setBackground(ColorValue::ToQColor(int32_t(ColorValue::kSystemFlag | 1u)));
+    stack->addWidget(mdiArea, 0, 0);
+    buildMainChart();
+    stack->addWidget(Chart1, 0, 0);
+    Chart1->raise();
+    column->addWidget(m_chartArea, 1);
+    setCentralWidget(central);
+
+    buildMenu();
+
+    LoadTime = new QTimer(this);
+    LoadTime->setObjectName(QStringLiteral("LoadTime"));
+    LoadTime->setInterval(50);
+    LoadTime->setSingleShot(true);
+    connect(LoadTime, &QTimer::timeout, this, &TFrmMain::LoadTimeTimer);
+
+    SecCy = new QTimer(this);
+    SecCy->setObjectName(QStringLiteral("SecCy"));
+    SecCy->setInterval(1000);
+    connect(SecCy, &QTimer::timeout, this, &TFrmMain::SecCyTimer);
+
+    m_display = std::make_unique<MainCycleDisplay>(*this);
+    Clock clock = m_env.clock ? m_env.clock : Clock([] { return QDateTime::currentDateTime(); });
+    m_cycle = std::make_unique<PollCycle>(m_state, *m_display, m_env.baseDir, clock, m_env.pause,
+                                          [this](const QString& text) { showErrorOnce(text); });
+
+    FormCreate();
+    LoadTime->start();
+}
+
+TFrmMain::~TFrmMain() = default;
+
+void TFrmMain::buildValueRow() {
+    ToolBar2 = new QWidget(this);
+    ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
+    ToolBar2->setFixedHeight(129);
+    QFont panelFont(QStringLiteral("Arial"));
+    panelFont.setPixelSize(19);
+    panelFont.setBold(true);
+    for (int n = 1; n <= SharedState::kInstruments; ++n) {
+        auto* box = new QGroupBox(QStringLiteral("仪表地址%1").arg(n), ToolBar2);
+        box->setObjectName(QStringLiteral("GroupBox%1").arg(9 - n));
+        box->setGeometry(2 + (n - 1) * 121, 4, 121, 119);
+        GroupBoxOfAddress[n] = box;
+        auto* pressLabel = new QLabel(QStringLiteral("压力采样值"), box);
+        pressLabel->move(8, 24);
+        auto* tempLabel = new QLabel(QStringLiteral("温度采样值"), box);
+        tempLabel->move(8, 72);
+        for (int t = 0; t < 2; ++t) {
+            const int number = 2 * n - 1 + t;
+            auto* p = new QLabel(QStringLiteral("0.0"), box);
+            p->setObjectName(QStringLiteral("Panel%1").arg(number));
+            p->setGeometry(8, t == 0 ? 40 : 88, 105, 25);
+            p->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+            p->setAlignment(Qt::AlignCenter);
+            p->setFont(panelFont);
+            p->setAutoFillBackground(true);
+            Panels[number] = p;
+            setPanelColor(n, t == 1, ColorValue::kButtonFace);
+        }
+    }
+}
+
+void TFrmMain::buildMainChart() {
+    Chart1 = new Chart(m_chartArea);
+    Chart1->setObjectName(QStringLiteral("Chart1"));
+    Chart1->setTitleVisible(false);
+    Chart1->setLegendVisible(false);
+    Chart1->setAxisTitle(Chart::Left, QStringLiteral("压力(Pa)"));
+    Chart1->setAxisRange(Chart::Left, -100, 100);
+    Chart1->setAxisTitle(Chart::Right, QStringLiteral("温度(℃)"));
+    Chart1->setAxisRange(Chart::Right, 0, 40);
+    Chart1->setAxisGridVisible(Chart::Right, false);
+    Chart1->setAxisRange(Chart::Bottom, 0, 600);
+    for (int n = 1; n <= SharedState::kInstruments; ++n)
+        Chart1->addSeries(Chart::Left); // Series1..Series8 at index 0..7
+    for (int n = 1; n <= SharedState::kInstruments; ++n)
+        Chart1->addSeries(Chart::Right); // Series9..Series16 at index 8..15
+}
+
+void TFrmMain::buildMenu() {
+    auto addItem = [this](QMenu* menu, const char* name, const QString& caption) {
+        auto* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    muCtrl = menuBar()->addMenu(QStringLiteral("控制"));
+    muCtrl->setObjectName(QStringLiteral("muCtrl"));
+    muPrint = addItem(muCtrl, "muPrint", QStringLiteral("打印"));
+    muCtrl->addSeparator()->setObjectName(QStringLiteral("N2"));
+    muExit = addItem(muCtrl, "muExit", QStringLiteral("退出"));
+
+    muSetting = menuBar()->addMenu(QStringLiteral("设置"));
+    muSetting->setObjectName(QStringLiteral("muSetting"));
+    muComSet = addItem(muSetting, "muComSet", QStringLiteral("通讯设置"));
+    muLineSet = addItem(muSetting, "muLineSet", QStringLiteral("曲线设置"));
+    muAppSet = addItem(muSetting, "muAppSet", QStringLiteral("仪表设置"));
+
+    muCy = menuBar()->addMenu(QStringLiteral("数据记录"));
+    muCy->setObjectName(QStringLiteral("muCy"));
+    muOC = muCy->addMenu(QStringLiteral("打开/关闭"));
+    muOC->setObjectName(QStringLiteral("muOC"));
+    for (int n = 1; n <= SharedState::kInstruments; ++n) {
+        muAp[n] = addItem(muOC, "", QStringLiteral("机码%1").arg(n, 2, 10, QLatin1Char('0')));
+        muAp[n]->setObjectName(QStringLiteral("muAp%1").arg(n));
+        muAp[n]->setCheckable(true);
+        muAp[n]->setData(n); // the item's tag: its address
+    }
+    muOC->addSeparator()->setObjectName(QStringLiteral("N1"));
+    muOpenAll = addItem(muOC, "muOpenAll", QStringLiteral("全部打开"));
+    muCloseAll = addItem(muOC, "muCloseAll", QStringLiteral("全部关闭"));
+    muShowAll = addItem(muCy, "muShowAll", QStringLiteral("单图显示"));
+    muShowAll->setCheckable(true);
+    muShowAll->setChecked(true);
+
+    connect(muPrint, &QAction::triggered, this, &TFrmMain::muPrintClick);
+    connect(muExit, &QAction::triggered, this, &TFrmMain::muExitClick);
+    connect(muComSet, &QAction::triggered, this, &TFrmMain::muComSetClick);
+    connect(muLineSet, &QAction::triggered, this, &TFrmMain::muLineSetClick);
+    connect(muAppSet, &QAction::triggered, this, &TFrmMain::muAppSetClick);
+    connect(muOpenAll, &QAction::triggered, this, &TFrmMain::muOpenAllClick);
+    connect(muCloseAll, &QAction::triggered, this, &TFrmMain::muCloseAllClick);
+    connect(muShowAll, &QAction::triggered, this, &TFrmMain::muShowAllClick);
+}
+
+void TFrmMain::FormCreate() {
+    const QString path = configPath();
+    if (QFile::exists(path))
+        MakeWritable(path);
+    else
+        WriteDefaultConfig(path);
+
+    setWindowTitle(IniReadString(path, QStringLiteral("Caption"), QStringLiteral("title")));
+
+    for (int n = 1; n <= SharedState::kInstruments; ++n) {
+        const QString key = QString::number(n);
+        // The record-switch handler is bound to the user's click only: loading the marks
+        // opens no window and writes nothing.
+        connect(muAp[n], &QAction::triggered, this, [this, n] { muApClick(muAp[n]); });
+        muAp[n]->setChecked(IniReadInteger(path, QStringLiteral("OpenOrClose"), key) != 0);
+        m_state.LineWidthPress[n] = IniReadInteger(path, QStringLiteral("LineWidthPress"), key);
+        m_state.LineColorPress[n] = IniReadInteger(path, QStringLiteral("LineColorPress"), key);
+        m_state.LineWidthTemp[n] = IniReadInteger(path, QStringLiteral("LineWidthTemp"), key);
+        m_state.LineColorTemp[n] = IniReadInteger(path, QStringLiteral("LineColorTemp"), key);
+        Chart1->setSeriesPen(n - 1, m_state.LineWidthPress[n],
+                             ColorValue::ToQColor(m_state.LineColorPress[n]));
+        Chart1->setSeriesPen(n + 7, m_state.LineWidthTemp[n],
+                             ColorValue::ToQColor(m_state.LineColorTemp[n]));
+    }
+    m_state.TempFull = IniReadInteger(path, QStringLiteral("mSet"), QStringLiteral("TempFull"));
+    m_state.PresY0 = IniReadInteger(path, QStringLiteral("mSet"), QStringLiteral("PresY0"));
+    m_state.PresYn = IniReadInteger(path, QStringLiteral("mSet"), QStringLiteral("PresYn"));
+    Chart1->setAxisRange(Chart::Left, m_state.PresY0, m_state.PresYn);
+}
+
+TFrmLine* TFrmMain::openCurveWindow(int address, bool cascade) {
+    auto* window = new TFrmLine(m_state, [this](int n) { curveWindowClosed(n); });
+    window->setInstrument(address);
+    QMdiSubWindow* sub = mdiArea->addSubWindow(window);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->resize(547, 454);
+    if (cascade) {
+        sub->move(30 * (address - 1), 0);
+    } else {
+        const QSize area = mdiArea->viewport()->size();
+        sub->move(qMax(0, (area.width() - sub->width()) / 2),
+                  qMax(0, (area.height() - sub->height()) / 2));
+    }
+    sub->show();
+    return window;
+}
+
+QList<TFrmLine*> TFrmMain::curveWindows() const {
+    QList<TFrmLine*> windows;
+    for (QMdiSubWindow* sub : mdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        if (auto* line = qobject_cast<TFrmLine*>(sub->widget()); line && !sub->isHidden())
+            windows << line;
+    }
+    return windows;
+}
+
+void TFrmMain::closeCurveWindows(int address) {
+    // Work on a copy: closing releases windows later, but the list must not shift under us.
+    const QList<QMdiSubWindow*> subs = mdiArea->subWindowList(QMdiArea::CreationOrder);
+    for (QMdiSubWindow* sub : subs) {
+        if (address == 0 || TFrmLine::AddressFromCaption(sub->windowTitle()) == address)
+            sub->close();
+    }
+}
+
+void TFrmMain::curveWindowClosed(int address) {
+    muAp[address]->setChecked(false);
+    setPanelColor(address, false, ColorValue::kButtonFace);
+    setPanelColor(address, true, ColorValue::kButtonFace);
+}
+
+QLabel* TFrmMain::panel(int n, bool temperature) const {
+    return Panels[2 * n - (temperature ? 0 : 1)];
+}
+
+void TFrmMain::setPanelColor(int n, bool temperature, int32_t colorValue) {
+    QLabel* p = panel(n, temperature);
+    QPalette pal = p->palette();
+    pal.setColor(QPalette::Window, ColorValue::ToQColor(colorValue));
+    p->setPalette(pal);
+    p->setProperty("colorValue", colorValue);
+}
+
+int32_t TFrmMain::panelColor(int n, bool temperature) const {
+    return panel(n, temperature)->property("colorValue").toInt();
+}
+
+bool TFrmMain::isSwitchedOn(int n) const {
+    return muAp[n]->isChecked();
+}
+
+void TFrmMain::showErrorOnce(const QString& text) {
+    if (m_errorBoxOpen)
+        return;
+    FlagGuard open(m_errorBoxOpen);
+    if (m_env.showError)
+        m_env.showError(text);
+}
+
+void TFrmMain::LoadTimeTimer() {
+    LoadTime->stop();
+    for (int n = 1; n <= SharedState::kInstruments; ++n) {
+        if (!muAp[n]->isChecked())
+            continue;
+        // A re-run after a failed port change must not open a second window per instrument.
+        bool open = false;
+        for (TFrmLine* w : curveWindows())
+            open = open || w->instrument() == n;
+        if (!open)
+            openCurveWindow(n, true);
+    }
+
+    const QString path = configPath();
+    const QString comid = IniReadString(path, QStringLiteral("comSet"), QStringLiteral("comid"));
+    if (!comid.isEmpty()) {
+        // The name is kept whole: cutting "COM10" or "ttyUSB0" opens the wrong port or none.
+        m_state.PortName = comid;
+        m_state.BaudIndex =
+            IniReadInteger(path, QStringLiteral("comSet"), QStringLiteral("baudrate"));
+        if (m_env.link->open(m_state.PortName, m_state.BaudIndex)) {
+            m_state.PortBusy = false;
+            SecCy->start();
+        } else {
+            if (m_env.showMessage)
+                m_env.showMessage(kOpenFailedMessage);
+            muComSetClick();
+            if (!m_closed)
+                LoadTime->start();
+        }
+        return;
+    }
+    if (firstRunPortChoice())
+        SecCy->start();
+    else if (!m_closed)
+        LoadTime->start();
+}
+
+bool TFrmMain::firstRunPortChoice() {
+    const QStringList ports = m_env.link->list();
+    if (ports.isEmpty()) {
+        if (m_env.showMessage)
+            m_env.showMessage(kNoPortsMessage);
+        close();
+        return false;
+    }
+    TFrmComSet dialog(this);
+    dialog.ComboBox1->addItems(ports);
+    dialog.ComboBox1->setCurrentIndex(0);
+    dialog.BtnCl->hide();
+    if (m_env.runComSet)
+        m_env.runComSet(dialog);
+    // The choice is taken however the dialog was closed: it has no cancel button.
+    m_state.PortName = dialog.ComboBox1->currentText();
+    m_state.BaudIndex = dialog.ComboBox2->currentIndex();
+    return m_env.link->open(m_state.PortName, m_state.BaudIndex);
+}
+
+void TFrmMain::muComSetClick() {
+    m_state.PortBusy = true;
+    const QStringList ports = m_env.link->list();
+    if (ports.isEmpty()) {
+        if (m_env.showMessage)
+            m_env.showMessage(kNoPortsMessage);
+        close();
+        return;
+    }
+    TFrmComSet dialog(this);
+    dialog.ComboBox1->addItems(ports);
+    dialog.ComboBox1->setCurrentIndex(ports.lastIndexOf(m_state.PortName));
+    dialog.ComboBox2->setCurrentIndex(
+        m_state.BaudIndex >= 0 && m_state.BaudIndex < 5 ? m_state.BaudIndex : -1);
+    if (m_env.runComSet)
+        m_env.runComSet(dialog);
+    if (!dialog.Confirmed) {
+        // Cancelled: the old port stays open, so polling goes on with it.
+        m_state.PortBusy = false;
+        return;
+    }
+    m_state.BaudIndex = dialog.ComboBox2->currentIndex();
+    m_state.PortName = dialog.ComboBox1->currentText();
+    if (m_env.link->open(m_state.PortName, m_state.BaudIndex))
+        m_state.PortBusy = false;
+    else
+        LoadTime->start(); // the start-up step reopens the configured port
+}
+
+void TFrmMain::muApClick(QAction* item) {
+    const int n = item->data().toInt();
+    if (n < 1 || n > SharedState::kInstruments)
+        return;
+    // The action has already inverted its own check mark.
+    if (item->isChecked()) {
+        IniWriteInteger(configPath(), QStringLiteral("OpenOrClose"), QString::number(n), 1);
+        openCurveWindow(n, false);
+        return;
+    }
+    IniWriteInteger(configPath(), QStringLiteral("OpenOrClose"), QString::number(n), 0);
+    m_state.PresValue[n] = 0;
+    m_state.TempValue[n] = 0;
+    setPanelColor(n, false, ColorValue::kButtonFace);
+    setPanelColor(n, true, ColorValue::kButtonFace);
+    closeCurveWindows(n);
+}
+
+void TFrmMain::muOpenAllClick() {
+    closeCurveWindows(0);
+    for (int n = 1; n <= SharedState::kInstruments; ++n) {
+        muAp[n]->setChecked(true);
+        IniWriteInteger(configPath(), QStringLiteral("OpenOrClose"), QString::number(n), 1);
+        openCurveWindow(n, true);
+    }
+}
+
+void TFrmMain::muCloseAllClick() {
+    for (int n = 1; n <= SharedState::kInstruments; ++n) {
+        muAp[n]->setChecked(false);
+        IniWriteInteger(configPath(), QStringLiteral("OpenOrClose"), QString::number(n), 0);
+        setPanelColor(n, false, ColorValue::kButtonFace);
+        setPanelColor(n, true, ColorValue::kButtonFace);
+        Chart1->clearSeries(n - 1);
+        Chart1->clearSeries(n + 7);
+    }
+    m_state.PointCount = 0;
+    Chart1->setAxisMinimum(Chart::Bottom, 0);
+    Chart1->setAxisMaximum(Chart::Bottom, 600);
+    closeCurveWindows(0);
+}
+
+void TFrmMain::muShowAllClick() {
+    // The action has already inverted its own check mark.
+    Chart1->setVisible(muShowAll->isChecked());
+}
+
+void TFrmMain::muLineSetClick() {
+    TFrmLineSet::OpenFromMainWindow(this, m_state, configPath());
+}
+
+void TFrmMain::muAppSetClick() {
+    FlagGuard busy(m_state.PortBusy);
+    TFrmPicAll dialog(m_env.link->port(), m_env.pause, this);
+    if (m_env.runDialog)
+        m_env.runDialog(dialog);
+}
+
+void TFrmMain::muPrintClick() {
+    FlagGuard history(m_state.HistoryOpen); // PENDING history window
+}
+
+void TFrmMain::SecCyTimer() {
+    m_cycle->tick(m_env.link->port());
+}
+
+void TFrmMain::muExitClick() {
+    close();
+}
+
+void TFrmMain::closeEvent(QCloseEvent* event) {
+    FormClose();
+    QMainWindow::closeEvent(event);
+}
+
+void TFrmMain::FormClose() {
+    if (m_closed)
+        return;
+    m_closed = true;
+    // Nothing may poll a closed port or write config.ini after the shutdown writes.
+    LoadTime->stop();
+    SecCy->stop();
+    const QString path = configPath();
+    for (int n = 1; n <= SharedState::kInstruments; ++n)
+        IniWriteInteger(path, QStringLiteral("OpenOrClose"), QString::number(n),
+                        muAp[n]->isChecked() ? 1 : 0);
+    IniWriteString(path, QStringLiteral("mSet"), QStringLiteral("PresY0"),
+                   QString::number(m_state.PresY0));
+    IniWriteString(path, QStringLiteral("mSet"), QStringLiteral("PresYn"),
+                   QString::number(m_state.PresYn));
+    m_env.link->close();
+}

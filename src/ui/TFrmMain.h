@@ -1,0 +1,102 @@
+#pragma once
+
+#include "MainEnvironment.h"
+#include "SharedState.h"
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+class Chart;
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMdiArea;
+class QMenu;
+class QTimer;
+class TFrmLine;
+class MainCycleDisplay;
+class PollCycle;
+
+// The frame of the program: value row, main chart, curve windows and every menu command.
+// It owns the program-wide state for the whole run.
+class TFrmMain : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit TFrmMain(MainEnvironment env, QWidget* parent = nullptr);
+    ~TFrmMain() override;
+
+    SharedState& state() { return m_state; }
+    const MainEnvironment& environment() const { return m_env; }
+
+    // Handlers, public so the program and the tests can drive them.
+    void FormCreate();
+    void LoadTimeTimer();
+    void SecCyTimer();
+    void muApClick(QAction* item);
+    void muOpenAllClick();
+    void muCloseAllClick();
+    void muShowAllClick();
+    void muComSetClick();
+    void muLineSetClick();
+    void muAppSetClick();
+    void muPrintClick();
+    void muExitClick();
+
+    // The curve windows in the area's child list order.
+    QList<TFrmLine*> curveWindows() const;
+    TFrmLine* openCurveWindow(int address, bool cascade);
+
+    // Panel of address n: the pressure panel, or the temperature panel when temperature is set.
+    QLabel* panel(int n, bool temperature) const;
+    void setPanelColor(int n, bool temperature, int32_t colorValue);
+    int32_t panelColor(int n, bool temperature) const;
+    bool isSwitchedOn(int n) const;
+
+    // Shows an error box unless one is already open: ticks keep running inside a modal box,
+    // and a broken line or a full disk must not stack a new box every second.
+    void showErrorOnce(const QString& text);
+
+    // Controls under their given names.
+    QMdiArea* mdiArea = nullptr;
+    QWidget* ToolBar2 = nullptr;
+    std::array<QGroupBox*, 9> GroupBoxOfAddress{};
+    std::array<QLabel*, 17> Panels{}; // Panel1..Panel16 at their number
+    Chart* Chart1 = nullptr;
+    QMenu* muCtrl = nullptr;
+    QMenu* muSetting = nullptr;
+    QMenu* muCy = nullptr;
+    QMenu* muOC = nullptr;
+    QAction* muPrint = nullptr;
+    QAction* muExit = nullptr;
+    QAction* muComSet = nullptr;
+    QAction* muLineSet = nullptr;
+    QAction* muAppSet = nullptr;
+    std::array<QAction*, 9> muAp{}; // muAp1..muAp8 at their address
+    QAction* muOpenAll = nullptr;
+    QAction* muCloseAll = nullptr;
+    QAction* muShowAll = nullptr;
+    QTimer* LoadTime = nullptr;
+    QTimer* SecCy = nullptr;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildValueRow();
+    void buildMainChart();
+    void buildMenu();
+    void FormClose();
+    void curveWindowClosed(int address);
+    void closeCurveWindows(int address); // 0: all
+    bool firstRunPortChoice();
+    QString configPath() const { return m_env.configPath(); }
+
+    MainEnvironment m_env;
+    SharedState m_state;
+    std::unique_ptr<MainCycleDisplay> m_display;
+    std::unique_ptr<PollCycle> m_cycle;
+    QWidget* m_chartArea = nullptr;
+    bool m_errorBoxOpen = false;
+    bool m_closed = false;
+};

@@ -1,0 +1,355 @@
+#include "Chart.h"
+#include "ColorValue.h"
+#include "FakePort.h"
+#include "Ini.h"
+#include "TFrmComSet.h"
+#include "TFrmLine.h"
+#include "TFrmMain.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+class FakeLink : public LinkService {
+  public:
+    QStringList ports;
+    bool openResult = true;
+    QStringList opened; // "name@baud" of every open call
+    bool isOpen = false;
+    FakePort fakePort;
+
+    QStringList list() override { return ports; }
+    bool open(const QString& name, int baudIndex) override {
+        opened << QStringLiteral("%1@%2").arg(name).arg(baudIndex);
+        isOpen = openResult;
+        return openResult;
+    }
+    void close() override { isOpen = false; }
+    Port* port() override { return isOpen ? &fakePort : nullptr; }
+};
+
+// One main window over a temporary folder, with every outside effect recorded.
+struct Harness {
+    QTemporaryDir dir;
+    FakeLink link;
+    QStringList messages;
+    QStringList errors;
+    int comSetRuns = 0;
+    std::function<void(TFrmComSet&)> onComSet;
+    std::function<void(const QString&)> onError;
+    QDateTime now = QDateTime(QDate(2024, 3, 15), QTime(8, 30, 0));
+
+    QString config() const { return dir.path() + "/config.ini"; }
+
+    std::unique_ptr<TFrmMain> make() {
+        MainEnvironment env;
+        env.baseDir = dir.path();
+        env.link = &link;
+        env.pause = [](int) {};
+        env.clock = [this] { return now; };
+        env.showMessage = [this](const QString& t) { messages << t; };
+        env.showError = [this](const QString& t) {
+            errors << t;
+            if (onError)
+                onError(t);
+        };
+        env.runComSet = [this](TFrmComSet& d) {
+            ++comSetRuns;
+            if (onComSet)
+                onComSet(d);
+        };
+        env.runDialog = [](QDialog&) {};
+        auto w = std::make_unique<TFrmMain>(env);
+        w->LoadTime->stop(); // the tests run the start-up step themselves
+        return w;
+    }
+};
+
+QStringList Captions(TFrmMain& w) {
+    QStringList out;
+    for (TFrmLine* line : w.curveWindows())
+        out << line->windowTitle();
+    return out;
+}
+
+QByteArray Reply(int address, char command, const char* value, char code) {
+    QByteArray r;
+    r.append('\x02').append('0').append(char('0' + address)).append('P').append(command);
+    r.append(value).append(code).append('\x03');
+    char check = 0;
+    for (int i = 1; i < r.size(); ++i)
+        check ^= r[i];
+    return r.append(check);
+}
+
+} // namespace
+
+class TestTFrmMain : public QObject {
+    Q_OBJECT
+  private slots:
+    void firstRun_data();
+    void firstRun();
+    void configuredPortKeptWholeAndOpened();
+    void configuredPortFailingAsksAgain();
+    void startUpReopensCurveWindowsOnce();
+    void storedRangeBelowInitialIsApplied();
+    void recordSwitchOpensAndClosesCurveWindow();
+    void openAllThenCloseAll();
+    void closingCurveWindowUnchecksAndShutdownStoresIt();
+    void commSettingsCancelResumesPolling();
+    void tickShowsAndRecordsReplies();
+    void errorBoxesDoNotPileUp();
+};
+
+void TestTFrmMain::firstRun_data() {
+    QTest::addColumn<QStringList>("ports");
+    QTest::addColumn<bool>("openResult");
+    QTest::addColumn<bool>("polling");
+    QTest::addColumn<bool>("retry");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("no ports ends the program") << QStringList{} << true << false << false << true;
+    QTest::newRow("first port opens")
+        << QStringList{"ttyS0", "ttyUSB10"} << true << true << false << false;
+    QTest::newRow("open fails, asked again")
+        << QStringList{"ttyS0"} << false << false << true << false;
+}
+
+void TestTFrmMain::firstRun() {
+    QFETCH(QStringList, ports);
+    QFETCH(bool, openResult);
+    Harness h;
+    h.link.ports = ports;
+    h.link.openResult = openResult;
+    bool cancelVisible = true;
+    QString selected;
+    int baud = -1;
+    h.onComSet = [&](TFrmComSet& d) {
+        cancelVisible = !d.BtnCl->isHidden();
+        selected = d.ComboBox1->currentText();
+        baud = d.ComboBox2->currentIndex();
+    };
+    auto w = h.make();
+    w->show();
+    QVERIFY(QFile::exists(h.config()));
+    QCOMPARE(IniReadString(h.config(), "Caption", "title"), QStringLiteral("压力仪表监控软件"));
+    QCOMPARE(w->windowTitle(), QStringLiteral("压力仪表监控软件"));
+    QVERIFY(w->curveWindows().isEmpty());
+
+    w->LoadTimeTimer();
+    QFETCH(bool, polling);
+    QFETCH(bool, retry);
+    QFETCH(bool, closed);
+    QCOMPARE(w->SecCy->isActive(), polling);
+    QCOMPARE(w->LoadTime->isActive(), retry);
+    QCOMPARE(w->isHidden(), closed);
+    if (ports.isEmpty()) {
+        QCOMPARE(h.messages,
+                 QStringList{QStringLiteral("在计算机上没有发现可用串口设备，程序终止")});
+        QCOMPARE(h.comSetRuns, 0);
+        return;
+    }
+    QCOMPARE(h.comSetRuns, 1);
+    QVERIFY(!cancelVisible);
+    QCOMPARE(selected, ports.first());
+    QCOMPARE(baud, 3);
+    QCOMPARE(h.link.opened, QStringList{ports.first() + "@3"});
+    QVERIFY(h.messages.isEmpty());
+}
+
+void TestTFrmMain::configuredPortKeptWholeAndOpened() {
+    Harness h;
+    IniWriteString(h.config(), "comSet", "comid", "/dev/ttyUSB10");
+    IniWriteInteger(h.config(), "comSet", "baudrate", 4);
+    auto w = h.make();
+    w->LoadTimeTimer();
+    QCOMPARE(h.link.opened, QStringList{"/dev/ttyUSB10@4"});
+    QCOMPARE(w->state().PortName, QStringLiteral("/dev/ttyUSB10"));
+    QVERIFY(w->SecCy->isActive());
+    QVERIFY(!w->LoadTime->isActive());
+}
+
+void TestTFrmMain::configuredPortFailingAsksAgain() {
+    Harness h;
+    IniWriteString(h.config(), "comSet", "comid", "ttyS7");
+    h.link.ports = {"ttyS0", "ttyS7"};
+    h.link.openResult = false;
+    int selectedIndex = -2;
+    h.onComSet = [&](TFrmComSet& d) {
+        selectedIndex = d.ComboBox1->currentIndex();
+        d.Confirmed = true;
+    };
+    auto w = h.make();
+    w->LoadTimeTimer();
+    QCOMPARE(h.messages, QStringList{QStringLiteral("通讯端口打开失败，必须重新设置")});
+    QCOMPARE(selectedIndex, 1);
+    QVERIFY(w->state().PortBusy); // stays off the port until a port opens again
+    QVERIFY(w->LoadTime->isActive());
+    QVERIFY(!w->SecCy->isActive());
+
+    // The port is back: the next run of the step opens it and polling resumes.
+    h.link.openResult = true;
+    w->LoadTimeTimer();
+    QVERIFY(w->SecCy->isActive());
+    QVERIFY(!w->state().PortBusy);
+}
+
+void TestTFrmMain::startUpReopensCurveWindowsOnce() {
+    Harness h;
+    WriteDefaultConfig(h.config());
+    IniWriteInteger(h.config(), "OpenOrClose", "2", 1);
+    IniWriteInteger(h.config(), "OpenOrClose", "5", 7); // any non-zero value counts as on
+    h.link.openResult = false;
+    h.link.ports = {"ttyS0"};
+    auto w = h.make();
+    QVERIFY(w->muAp[2]->isChecked());
+    QVERIFY(w->muAp[5]->isChecked());
+    QVERIFY(w->curveWindows().isEmpty()); // marks loaded without running the handler
+    w->LoadTimeTimer();
+    w->LoadTimeTimer(); // a re-run after a failed choice
+    QCOMPARE(Captions(*w), (QStringList{"仪表地址:2", "仪表地址:5"}));
+    const auto subs = w->mdiArea->subWindowList(QMdiArea::CreationOrder);
+    QCOMPARE(subs[0]->pos(), QPoint(30, 0));
+    QCOMPARE(subs[1]->pos(), QPoint(120, 0));
+    QCOMPARE(w->curveWindows()[1]->GroupBox1->title(), QStringLiteral("05"));
+}
+
+void TestTFrmMain::storedRangeBelowInitialIsApplied() {
+    Harness h;
+    WriteDefaultConfig(h.config());
+    IniWriteInteger(h.config(), "mSet", "PresY0", -500);
+    IniWriteInteger(h.config(), "mSet", "PresYn", -200);
+    auto w = h.make();
+    QCOMPARE(w->Chart1->axisMinimum(Chart::Left), -500.0);
+    QCOMPARE(w->Chart1->axisMaximum(Chart::Left), -200.0);
+}
+
+void TestTFrmMain::recordSwitchOpensAndClosesCurveWindow() {
+    Harness h;
+    auto w = h.make();
+    w->muAp[3]->trigger();
+    QCOMPARE(IniReadInteger(h.config(), "OpenOrClose", "3"), 1);
+    QCOMPARE(Captions(*w), QStringList{"仪表地址:3"});
+    QCOMPARE(w->curveWindows()[0]->GroupBox1->title(), QStringLiteral("03"));
+
+    w->state().PresValue[3] = 12.5f;
+    w->setPanelColor(3, false, 0x008000);
+    w->muAp[3]->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(IniReadInteger(h.config(), "OpenOrClose", "3"), 0);
+    QVERIFY(w->curveWindows().isEmpty());
+    QCOMPARE(w->state().PresValue[3], 0.0f);
+    QCOMPARE(w->panelColor(3, false), ColorValue::kButtonFace);
+    QCOMPARE(w->panelColor(3, true), ColorValue::kButtonFace);
+}
+
+void TestTFrmMain::openAllThenCloseAll() {
+    Harness h;
+    auto w = h.make();
+    w->muAp[2]->trigger();
+    w->muAp[6]->trigger();
+    w->muOpenAll->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QStringList expected;
+    for (int n = 1; n <= 8; ++n) {
+        expected << QStringLiteral("仪表地址:%1").arg(n);
+        QVERIFY(w->muAp[n]->isChecked());
+        QCOMPARE(IniReadInteger(h.config(), "OpenOrClose", QString::number(n)), 1);
+    }
+    QCOMPARE(Captions(*w), expected);
+    const auto subs = w->mdiArea->subWindowList(QMdiArea::CreationOrder);
+    QCOMPARE(subs.last()->pos(), QPoint(210, 0));
+
+    for (int s = 0; s < 16; ++s)
+        w->Chart1->appendPoint(s, 1.0f);
+    w->state().PointCount = 700;
+    w->Chart1->setAxisRange(Chart::Bottom, 600, 1200);
+    w->muCloseAll->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(w->curveWindows().isEmpty());
+    for (int s = 0; s < 16; ++s)
+        QCOMPARE(w->Chart1->pointCount(s), 0);
+    QCOMPARE(w->state().PointCount, 0);
+    QCOMPARE(w->Chart1->axisMinimum(Chart::Bottom), 0.0);
+    QCOMPARE(w->Chart1->axisMaximum(Chart::Bottom), 600.0);
+    for (int n = 1; n <= 8; ++n)
+        QVERIFY(!w->muAp[n]->isChecked());
+}
+
+void TestTFrmMain::closingCurveWindowUnchecksAndShutdownStoresIt() {
+    Harness h;
+    auto w = h.make();
+    w->muAp[4]->trigger();
+    w->state().PresY0 = -50;
+    w->curveWindows()[0]->parentWidget()->close();
+    QVERIFY(!w->muAp[4]->isChecked());
+    QCOMPARE(IniReadInteger(h.config(), "OpenOrClose", "4"), 1); // not written until shutdown
+    w->close();
+    QCOMPARE(IniReadInteger(h.config(), "OpenOrClose", "4"), 0);
+    QCOMPARE(IniReadInteger(h.config(), "mSet", "PresY0"), -50);
+}
+
+void TestTFrmMain::commSettingsCancelResumesPolling() {
+    Harness h;
+    h.link.ports = {"ttyS0"};
+    auto w = h.make();
+    w->muComSet->trigger(); // not confirmed
+    QVERIFY(!w->state().PortBusy);
+    QVERIFY(h.link.opened.isEmpty());
+}
+
+void TestTFrmMain::tickShowsAndRecordsReplies() {
+    Harness h;
+    h.link.isOpen = true;
+    auto w = h.make();
+    w->muAp[1]->trigger();
+    h.link.fakePort.pendingReads << Reply(1, '3', "12345", '1') + Reply(1, '4', "00256", '3');
+    w->SecCyTimer();
+    QCOMPARE(w->panel(1, false)->text(), QStringLiteral("12.345"));
+    QCOMPARE(w->panel(1, true)->text(), QStringLiteral("25.6"));
+    QCOMPARE(w->panelColor(1, false), 0x008000);
+    QCOMPARE(w->Chart1->pointCount(0), 1);
+    QCOMPARE(w->Chart1->pointValue(0, 0), 12.345f);
+    QFile csv(h.dir.path() + "/Data/2024/03/15.csv");
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    QCOMPARE(lines.value(1), QByteArray("65F40708,2024-03-15 08:30:00,12.345,25.6,0.0,0.0,0.0,0.0,"
+                                        "0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,\r"));
+}
+
+void TestTFrmMain::errorBoxesDoNotPileUp() {
+    Harness h;
+    h.link.isOpen = true;
+    auto w = h.make();
+    w->muAp[1]->trigger();
+    // A reply that passes the check but carries no number, on every tick.
+    const QByteArray bad = Reply(1, '3', "1x2y3", '1');
+    int nested = 0;
+    h.onError = [&](const QString&) {
+        // While the box is open, the timer keeps ticking inside its modal loop.
+        for (; nested < 3; ++nested) {
+            h.link.fakePort.pendingReads << bad;
+            w->SecCyTimer();
+        }
+    };
+    h.link.fakePort.pendingReads << bad;
+    w->SecCyTimer();
+    QCOMPARE(h.errors.size(), 1);
+    QVERIFY(h.errors[0].contains("1x2y3"));
+    h.link.fakePort.pendingReads << bad;
+    w->SecCyTimer(); // the box was closed: the next failure shows again
+    QCOMPARE(h.errors.size(), 2);
+}
+
+QTEST_MAIN(TestTFrmMain)
+#include "tst_TFrmMain.moc"
