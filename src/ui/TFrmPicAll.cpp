@@ -201,7 +201,10 @@ void TFrmPicAll::readParameter(const Row& row) {
         return;
     const Parameter parameter = DecodeParameter(*reply);
     row.sign->setText(parameter.value <= 0 ? QStringLiteral("-") : QStringLiteral("+"));
-    row.magnitude->setText(QString::number(qAbs(qint64(parameter.value))));
+    const QString digits = QString::number(qAbs(qint64(parameter.value)));
+    // A five-digit value from the instrument is shown whole, not cut to the typing limit.
+    row.magnitude->setMaxLength(qMax(row.magnitude->maxLength(), int(digits.size())));
+    row.magnitude->setText(digits);
     if (parameter.decimalCode >= '1' && parameter.decimalCode <= '4')
         row.decimals->setCurrentIndex(parameter.decimalCode - '1');
 }
@@ -276,7 +279,9 @@ bool TFrmPicAll::magnitudeKeyPress(QLineEdit* edit, QLineEdit* other, QKeyEvent*
         edit->setText(edit->text().trimmed());
         return true;
     }
-    edit->setMaxLength(edit->text().trimmed().contains(u'.') ? 5 : 4);
+    const int limit = edit->text().trimmed().contains(u'.') ? 5 : 4;
+    // Lowering the limit below the text would cut a longer value read from the instrument.
+    edit->setMaxLength(qMax(limit, int(edit->text().size())));
     return false;
 }
 

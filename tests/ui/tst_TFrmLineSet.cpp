@@ -338,18 +338,6 @@ class TestTFrmLineSet : public QObject {
         QTest::keyClicks(dialog.Edit1, typed);
         QCOMPARE(dialog.Edit1->text(), after);
     }
-
-    void signToggles() {
-        SharedState state;
-        TFrmLineSet dialog(state, m_ini);
-        dialog.Panel2Click();
-        QCOMPARE(dialog.Panel2->text(), QStringLiteral("-"));
-        dialog.Panel2Click();
-        QCOMPARE(dialog.Panel2->text(), QStringLiteral("+"));
-        dialog.Panel1->setText("?");
-        dialog.Panel1Click();
-        QCOMPARE(dialog.Panel1->text(), QStringLiteral("+"));
-    }
 };
 
 QTEST_MAIN(TestTFrmLineSet)
