@@ -1,0 +1,54 @@
+#include "ChartPrint.h"
+
+#include "Chart.h"
+
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrinter>
+#include <cmath>
+
+QRect ChartPrint::pageRect(int width, int height, int marginPercent) {
+    const int x = int(std::lround(double(marginPercent) * width / 100.0));
+    const int y = int(std::lround(double(marginPercent) * height / 100.0));
+    return QRect(QPoint(x, y), QPoint(width - x - 1, height - y - 1));
+}
+
+namespace {
+
+class OrientationRestorer {
+  public:
+    explicit OrientationRestorer(QPrinter& printer)
+        : m_printer(printer), m_saved(printer.pageLayout().orientation()) {}
+    ~OrientationRestorer() { m_printer.setPageOrientation(m_saved); }
+    OrientationRestorer(const OrientationRestorer&) = delete;
+    OrientationRestorer& operator=(const OrientationRestorer&) = delete;
+
+  private:
+    QPrinter& m_printer;
+    QPageLayout::Orientation m_saved;
+};
+
+} // namespace
+
+QString ChartPrint::print(Chart& chart, QPrinter& printer, int marginPercent) {
+    const OrientationRestorer restorer(printer);
+    if (!printer.setPageOrientation(QPageLayout::Landscape))
+        return QStringLiteral("The printer \"%1\" cannot print in landscape orientation.")
+            .arg(printer.printerName());
+    const QRect target = pageRect(printer.width(), printer.height(), marginPercent);
+    printer.setDocName(QStringLiteral("Chart1"));
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return QStringLiteral("The print job on \"%1\" could not be started.")
+            .arg(printer.printerName().isEmpty() ? printer.outputFileName()
+                                                 : printer.printerName());
+    painter.setClipRect(target);
+    chart.render(&painter, target);
+    const bool drawn = printer.printerState() != QPrinter::Error;
+    if (!drawn)
+        printer.abort();
+    const bool ended = painter.end();
+    if (!drawn || !ended)
+        return QStringLiteral("Printing the chart failed; the job was aborted.");
+    return QString();
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+
+class Chart;
+class QPrinter;
+
+// Prints a chart on one landscape page, stretched into the page less its margins.
+class ChartPrint {
+  public:
+    // Margins as a percentage of the printable width (left, right) and height (top,
+    // bottom), each rounded to the nearest pixel; the right and bottom edges are exclusive.
+    static QRect pageRect(int width, int height, int marginPercent = 7);
+
+    // The printer's orientation is restored however the job ends. Returns an empty text
+    // on success, otherwise what went wrong.
+    static QString print(Chart& chart, QPrinter& printer, int marginPercent = 7);
+};

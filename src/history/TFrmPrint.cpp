@@ -1,0 +1,245 @@
+#include "TFrmPrint.h"
+
+#include "Chart.h"
+#include "ChartPrint.h"
+#include "ColorValue.h"
+#include "HistoryQuery.h"
+#include "SharedState.h"
+#include "TgrdProgressBar.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QFrame>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTextEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+
+TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
+    : QDialog(parent), m_state(state), m_dataBaseDir(std::move(dataBaseDir)) {
+    setObjectName(QStringLiteral("FrmPrint"));
+    setWindowTitle(QStringLiteral("打印"));
+    m_message = [](QWidget* owner, const QString& text) {
+        QMessageBox::information(owner, QString(), text);
+    };
+
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setFixedHeight(57);
+    auto* strip = new QGridLayout(Panel1);
+    strip->setContentsMargins(4, 2, 4, 2);
+    strip->setVerticalSpacing(2);
+    for (int i = 0; i < 8; ++i) {
+        CheckBoxes[i] = new QCheckBox(QStringLiteral("仪表 %1 数据").arg(i + 1), Panel1);
+        CheckBoxes[i]->setObjectName(QStringLiteral("CheckBox%1").arg(i + 1));
+        strip->addWidget(CheckBoxes[i], i % 2, i / 2);
+    }
+    Label3 = new QLabel(QStringLiteral("日期"), Panel1);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    DateTimePicker1 = new QDateEdit(QDate::currentDate(), Panel1);
+    DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
+    DateTimePicker1->setCalendarPopup(true);
+    DateTimePicker1->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    // Second counts are 32-bit and start in 1970; other days cannot hold data.
+    DateTimePicker1->setDateRange(QDate(1970, 1, 1), QDate(2106, 2, 6));
+    Label1 = new QLabel(QStringLiteral("起始时间"), Panel1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    MaskEdit1 = new QLineEdit(Panel1);
+    MaskEdit1->setObjectName(QStringLiteral("MaskEdit1"));
+    MaskEdit1->setInputMask(QStringLiteral("09:99;_"));
+    MaskEdit1->setText(QStringLiteral("00:00"));
+    MaskEdit1->setMaximumWidth(60);
+    strip->addWidget(Label3, 0, 4);
+    strip->addWidget(DateTimePicker1, 0, 5);
+    strip->addWidget(Label1, 1, 4);
+    strip->addWidget(MaskEdit1, 1, 5);
+    const char* spans[] = {"10分钟", "30分钟", "1小时", "2小时", "3小时", "次日前"};
+    auto* spanGroup = new QButtonGroup(this);
+    for (int i = 0; i < 6; ++i) {
+        SpanButtons[i] = new QRadioButton(QString::fromUtf8(spans[i]), Panel1);
+        SpanButtons[i]->setObjectName(QStringLiteral("rb%1").arg(i + 1));
+        spanGroup->addButton(SpanButtons[i], i + 1);
+        strip->addWidget(SpanButtons[i], i % 2, 6 + i / 2);
+    }
+    SpanButtons[0]->setChecked(true);
+    Button3 = new QPushButton(QStringLiteral("曲线设置"), Panel1);
+    Button3->setObjectName(QStringLiteral("Button3"));
+    Button1 = new QPushButton(QStringLiteral("预览"), Panel1);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button2 = new QPushButton(QStringLiteral("打印"), Panel1);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    strip->addWidget(Button3, 1, 9);
+    strip->addWidget(Button1, 1, 10);
+    strip->addWidget(Button2, 1, 11);
+    strip->setColumnStretch(12, 1);
+
+    PBar = new TgrdProgressBar(this);
+    PBar->setObjectName(QStringLiteral("PBar"));
+    PBar->setOrientation(TgrdProgressBar::orHorizontal);
+    PBar->setStyle(TgrdProgressBar::sRectangles);
+    PBar->setFixedHeight(17);
+
+    Chart1 = new Chart(this);
+    Chart1->setObjectName(QStringLiteral("Chart1"));
+    Memo1 = new QTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->hide();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Panel1);
+    layout->addWidget(PBar);
+    layout->addWidget(Chart1, 1);
+
+    connect(Button1, &QPushButton::clicked, this, &TFrmPrint::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TFrmPrint::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &TFrmPrint::Button3Click);
+
+    FormCreate();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(500);
+    connect(Timer1, &QTimer::timeout, this, &TFrmPrint::Timer1Timer);
+    Timer1->start();
+
+    resize(800, 600);
+    if (const QScreen* screen = this->screen()) {
+        QRect frame(QPoint(0, 0), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void TFrmPrint::FormCreate() {
+    for (int n = 0; n < 8; ++n)
+        Chart1->addSeries(Chart::Left, QStringLiteral(" "));
+    for (int n = 0; n < 8; ++n)
+        Chart1->addSeries(Chart::Right, QStringLiteral(" "));
+    for (int n = 0; n < 16; ++n)
+        Chart1->setSeriesPen(n, 1, n < 8 ? Qt::red : Qt::green);
+    Chart1->setAxisTitle(Chart::Left, QStringLiteral("压力(MPa)"));
+    Chart1->setAxisRange(Chart::Left, 0, 50);
+    Chart1->setAxisLineDotted(Chart::Left, true);
+    Chart1->setAxisGridVisible(Chart::Left, true);
+    Chart1->setAxisGridColor(Chart::Left, QColor(255, 255, 128));
+    Chart1->setAxisTitle(Chart::Right, QStringLiteral("温度(℃)"));
+    Chart1->setAxisRange(Chart::Right, 0, 40);
+    Chart1->setAxisGridVisible(Chart::Right, false);
+    Chart1->setAxisTitle(Chart::Bottom, QStringLiteral("时间(s)"));
+    Chart1->setAxisMinimum(Chart::Bottom, 0);
+    Chart1->setAxisAutoMaximum(Chart::Bottom, true);
+    Chart1->setAxisGridVisible(Chart::Bottom, true);
+    Chart1->setAxisGridColor(Chart::Bottom, QColor(128, 255, 128));
+    Chart1->setTitleVisible(false);
+    Chart1->setLegendVisible(true);
+    Chart1->setLegendAlignment(Qt::AlignLeft);
+    Chart1->setFootAlignment(Qt::AlignLeft);
+}
+
+void TFrmPrint::setMessageFunction(MessageFunction show) {
+    m_message = std::move(show);
+}
+
+void TFrmPrint::setCurveSettingsOpener(CurveSettingsOpener open) {
+    m_openCurveSettings = std::move(open);
+}
+
+void TFrmPrint::showMessage(const QString& text) {
+    if (m_message)
+        m_message(this, text);
+}
+
+QString TFrmPrint::timeText() const {
+    QString text = MaskEdit1->displayText();
+    text.replace(u'_', u' ');
+    return text;
+}
+
+void TFrmPrint::Button1Click() {
+    HistoryQuery::Input input;
+    input.day = DateTimePicker1->date();
+    input.timeText = timeText();
+    input.span = 0;
+    for (int i = 0; i < 6 && input.span == 0; ++i)
+        if (SpanButtons[i]->isChecked())
+            input.span = i + 1;
+    for (int i = 0; i < 8; ++i)
+        input.ticked[i] = CheckBoxes[i]->isChecked();
+    input.leftMaximum = Chart1->axisMaximum(Chart::Left);
+    input.rightMaximum = Chart1->axisMaximum(Chart::Right);
+    input.filePath = HistoryQuery::dataFilePath(m_dataBaseDir, input.day);
+
+    const HistoryQuery::Result result = HistoryQuery::run(input, [this](int position, int maximum) {
+        PBar->setMin(0);
+        PBar->setMax(maximum);
+        PBar->setPosition(position);
+    });
+    switch (result.outcome) {
+    case HistoryQuery::Outcome::BadTime:
+    case HistoryQuery::Outcome::NoInstrument:
+    case HistoryQuery::Outcome::NoFile:
+        showMessage(result.message);
+        return;
+    case HistoryQuery::Outcome::NoSpan:
+        Chart1->setFoot({});
+        return;
+    case HistoryQuery::Outcome::Ok:
+    case HistoryQuery::Outcome::ReadFailed:
+        break;
+    }
+    Chart1->setFoot({result.foot});
+    for (int n = 0; n < HistoryQuery::kSeries; ++n) {
+        Chart1->clearSeries(n);
+        Chart1->setSeriesTitle(n, result.titles[n]);
+        for (const float value : result.points[n])
+            Chart1->appendPoint(n, value);
+    }
+    Chart1->setAxisMaximum(Chart::Left, result.leftMaximum);
+    Chart1->setAxisMaximum(Chart::Right, result.rightMaximum);
+    if (!result.message.isEmpty())
+        showMessage(result.message);
+}
+
+void TFrmPrint::Button2Click() {
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) {
+        showMessage(QStringLiteral("There is no default printer currently selected."));
+        return;
+    }
+    QPrinter printer(info, QPrinter::HighResolution);
+    const QString failure = ChartPrint::print(*Chart1, printer);
+    if (!failure.isEmpty())
+        showMessage(failure);
+}
+
+void TFrmPrint::Button3Click() {
+    if (m_openCurveSettings)
+        m_openCurveSettings(this);
+}
+
+void TFrmPrint::Timer1Timer() {
+    // Unchanged pens are left alone: each change redraws up to 1.4 million points.
+    auto apply = [this](int series, int32_t width, int32_t colour) {
+        const QColor wanted = ColorValue::ToQColor(colour);
+        const QPen pen = Chart1->seriesPen(series);
+        if (pen.width() != width || pen.color() != wanted)
+            Chart1->setSeriesPen(series, width, wanted);
+    };
+    for (int n = 1; n <= 8; ++n) {
+        apply(n - 1, m_state.LineWidthPress[n], m_state.LineColorPress[n]);
+        apply(n + 7, m_state.LineWidthTemp[n], m_state.LineColorTemp[n]);
+    }
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+#include <functional>
+
+class Chart;
+class QCheckBox;
+class QDateEdit;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTextEdit;
+class QTimer;
+class TgrdProgressBar;
+struct SharedState;
+
+// The history window: reads a chosen day's data file back into a chart and prints it.
+class TFrmPrint : public QDialog {
+    Q_OBJECT
+  public:
+    using MessageFunction = std::function<void(QWidget* parent, const QString& text)>;
+    using CurveSettingsOpener = std::function<void(QWidget* parent)>;
+
+    // dataBaseDir holds the Data folder of the daily files (the executable's directory).
+    TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent = nullptr);
+
+    // Defaults to a modal QMessageBox; tests record the texts instead.
+    void setMessageFunction(MessageFunction show);
+    void setCurveSettingsOpener(CurveSettingsOpener open);
+
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Timer1Timer();
+
+    // The query's time text: the masked field with its empty positions as blanks.
+    QString timeText() const;
+
+    QFrame* Panel1;
+    std::array<QCheckBox*, 8> CheckBoxes;
+    QLabel* Label3;
+    QDateEdit* DateTimePicker1;
+    QLabel* Label1;
+    QLineEdit* MaskEdit1;
+    std::array<QRadioButton*, 6> SpanButtons; // rb1..rb6
+    QPushButton* Button3;
+    QPushButton* Button1;
+    QPushButton* Button2;
+    TgrdProgressBar* PBar;
+    Chart* Chart1;
+    QTextEdit* Memo1;
+    QTimer* Timer1;
+
+  private:
+    void FormCreate();
+    void showMessage(const QString& text);
+
+    SharedState& m_state;
+    QString m_dataBaseDir;
+    MessageFunction m_message;
+    CurveSettingsOpener m_openCurveSettings;
+};

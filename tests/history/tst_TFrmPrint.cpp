@@ -1,0 +1,148 @@
+#include "Chart.h"
+#include "ChartPrint.h"
+#include "ColorValue.h"
+#include "SharedState.h"
+#include "TFrmPrint.h"
+#include "TgrdProgressBar.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestTFrmPrint : public QObject {
+    Q_OBJECT
+  private slots:
+    void pageRect_data();
+    void pageRect();
+    void printsOneLandscapePageAndRestoresOrientation();
+    void previewFillsTheChart();
+    void timerAppliesPens();
+};
+
+void TestTFrmPrint::pageRect_data() {
+    QTest::addColumn<QSize>("page");
+    QTest::addColumn<QRect>("expected"); // left, top, right, bottom (exclusive)
+    QTest::newRow("1000 x 700") << QSize(1000, 700) << QRect(70, 49, 930, 651);
+    QTest::newRow("rounds up") << QSize(1008, 650) << QRect(71, 46, 937, 604);
+    QTest::newRow("rounds down") << QSize(1006, 2) << QRect(70, 0, 936, 2);
+}
+
+void TestTFrmPrint::pageRect() {
+    QFETCH(QSize, page);
+    QFETCH(QRect, expected);
+    const QRect r = ChartPrint::pageRect(page.width(), page.height());
+    QCOMPARE(QRect(r.x(), r.y(), r.x() + r.width(), r.y() + r.height()), expected);
+}
+
+void TestTFrmPrint::printsOneLandscapePageAndRestoresOrientation() {
+    QTemporaryDir dir;
+    Chart chart;
+    chart.resize(600, 400);
+    chart.addSeries(Chart::Left, QStringLiteral("a"));
+    for (int i = 0; i < 100; ++i)
+        chart.appendPoint(0, float(i % 10));
+    chart.setFoot({QStringLiteral("foot")});
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("chart.pdf")));
+    printer.setPageOrientation(QPageLayout::Portrait);
+    QCOMPARE(ChartPrint::print(chart, printer), QString());
+    QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Portrait);
+    QCOMPARE(printer.docName(), QStringLiteral("Chart1"));
+    QFile pdf(printer.outputFileName());
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    const QString text = QString::fromLatin1(pdf.readAll());
+    QCOMPARE(text.count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))), 1);
+    const QRegularExpressionMatch box =
+        QRegularExpression(QStringLiteral("/MediaBox\\s*\\[\\s*0 0 ([\\d.]+) ([\\d.]+)"))
+            .match(text);
+    QVERIFY(box.hasMatch());
+    QVERIFY(box.captured(1).toDouble() > box.captured(2).toDouble());
+}
+
+void TestTFrmPrint::previewFillsTheChart() {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("Data/2024/03"));
+    QFile file(dir.filePath(QStringLiteral("Data/2024/03/15.csv")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const qint64 start = QDateTime(QDate(2024, 3, 15), QTime(8, 30), Qt::UTC).toSecsSinceEpoch();
+    file.write("header,\r\n");
+    for (int k = 0; k < 700; ++k)
+        file.write(QStringLiteral("%1,t,1,2,%3,4.5,\r\n")
+                       .arg(QString::number(start + k, 16))
+                       .arg(k == 10 ? 70 : 3)
+                       .toLatin1());
+    file.close();
+
+    SharedState state;
+    TFrmPrint form(state, dir.path());
+    QStringList messages;
+    form.setMessageFunction([&](QWidget*, const QString& text) { messages << text; });
+    QCOMPARE(form.size(), QSize(800, 600));
+    form.DateTimePicker1->setDate(QDate(2024, 3, 15));
+    form.MaskEdit1->setText(QStringLiteral("08:30"));
+
+    form.Button1Click();
+    QCOMPARE(messages, QStringList{QStringLiteral("请选择仪表数据 ")});
+
+    form.CheckBoxes[1]->setChecked(true);
+    form.Button1Click();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(form.Chart1->foot(),
+             QStringList{QStringLiteral("查询数据时间段:2024-03-15 08:30 起,10分钟内数据")});
+    QCOMPARE(form.Chart1->pointCount(1), 601);
+    QCOMPARE(form.Chart1->pointCount(9), 601);
+    QCOMPARE(form.Chart1->pointCount(0), 0);
+    QCOMPARE(form.Chart1->pointValue(1, 600), 3.0f);
+    QCOMPARE(form.Chart1->pointValue(9, 0), 4.5f);
+    QCOMPARE(form.Chart1->seriesTitle(1), QStringLiteral("压力2"));
+    QCOMPARE(form.Chart1->seriesTitle(0), QStringLiteral(" "));
+    QCOMPARE(form.Chart1->axisMaximum(Chart::Left), 60.0);
+    QCOMPARE(form.PBar->position(), form.PBar->max());
+
+    // a day without a file leaves the chart as it was
+    form.DateTimePicker1->setDate(QDate(2024, 3, 16));
+    form.MaskEdit1->setText(QStringLiteral("24:00"));
+    form.Button1Click();
+    form.MaskEdit1->setText(QStringLiteral("08:30"));
+    form.Button1Click();
+    QCOMPARE(messages.mid(1),
+             (QStringList{QStringLiteral("错误的时间格式1"), QStringLiteral("数据文件不存在")}));
+    QCOMPARE(form.Chart1->pointCount(1), 601);
+
+    // an emptied first hour position reaches the query as a blank
+    form.MaskEdit1->setCursorPosition(0);
+    QTest::keyClick(form.MaskEdit1, Qt::Key_Delete);
+    QCOMPARE(form.timeText(), QStringLiteral(" 8:30"));
+    form.DateTimePicker1->setDate(QDate(2024, 3, 15));
+    form.Button1Click();
+    QCOMPARE(messages.size(), 3);
+    QCOMPARE(form.Chart1->foot(),
+             QStringList{QStringLiteral("查询数据时间段:2024-03-15  8:30 起,10分钟内数据")});
+}
+
+void TestTFrmPrint::timerAppliesPens() {
+    SharedState state;
+    for (int n = 1; n <= 8; ++n) {
+        state.LineWidthPress[n] = n % 5 + 1;
+        state.LineColorPress[n] = ColorValue::Rgb(10 * n, 0, 0);
+        state.LineWidthTemp[n] = 2;
+        state.LineColorTemp[n] = ColorValue::Rgb(0, 20 * n, 0);
+    }
+    TFrmPrint form(state, QString());
+    form.Timer1Timer();
+    QCOMPARE(form.Chart1->seriesPen(2).width(), 4);
+    QCOMPARE(form.Chart1->seriesPen(2).color(), QColor(30, 0, 0));
+    QCOMPARE(form.Chart1->seriesPen(15).color(), QColor(0, 160, 0));
+    QCOMPARE(form.Timer1->interval(), 500);
+    QVERIFY(form.Timer1->isActive());
+}
+
+QTEST_MAIN(TestTFrmPrint)
+#include "tst_TFrmPrint.moc"
