@@ -43,14 +43,30 @@ void ReduceColumns(std::span<const float> y, double xMin, double xMax, int pixel
         while (next < end && ColumnOf(double(next), xMin, scale) == column)
             ++next;
 
-        float lo = std::numeric_limits<float>::infinity();
-        float hi = -std::numeric_limits<float>::infinity();
-        for (long long k = i; k < next; ++k) {
-            const float v = data[k];
-            lo = v < lo ? v : lo;
-            hi = v > hi ? v : hi;
+        // Independent accumulators keep the loop free of a dependency chain.
+        constexpr int kLanes = 8;
+        float lo[kLanes];
+        float hi[kLanes];
+        std::fill(lo, lo + kLanes, std::numeric_limits<float>::infinity());
+        std::fill(hi, hi + kLanes, -std::numeric_limits<float>::infinity());
+        long long k = i;
+        for (; k + kLanes <= next; k += kLanes) {
+            for (int l = 0; l < kLanes; ++l) {
+                const float v = data[k + l];
+                lo[l] = v < lo[l] ? v : lo[l];
+                hi[l] = v > hi[l] ? v : hi[l];
+            }
         }
-        out.push_back({column, int(i), int(next - 1), data[i], data[next - 1], lo, hi});
+        for (int l = 0; k < next; ++k, ++l) {
+            const float v = data[k];
+            lo[l] = v < lo[l] ? v : lo[l];
+            hi[l] = v > hi[l] ? v : hi[l];
+        }
+        for (int l = 1; l < kLanes; ++l) {
+            lo[0] = lo[l] < lo[0] ? lo[l] : lo[0];
+            hi[0] = hi[l] > hi[0] ? hi[l] : hi[0];
+        }
+        out.push_back({column, int(i), int(next - 1), data[i], data[next - 1], lo[0], hi[0]});
         i = next;
     }
 }

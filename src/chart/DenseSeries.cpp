@@ -145,51 +145,85 @@ void DenseSeries::draw(QCPPainter* painter) {
     const QRectF box = QRectF(area).adjusted(-margin, -margin, margin, margin);
 
     m_lines.clear();
-    bool sparse = true;
-    auto add = [&](double xa, double ya, double xb, double yb) {
+    m_spans.clear();
+    auto addLine = [&](double xa, double ya, double xb, double yb) {
         if (!std::isfinite(ya) || !std::isfinite(yb))
             return;
         QLineF line(xa, ya, xb, yb);
-        if (box.contains(line.p1()) && box.contains(line.p2()))
-            m_lines.push_back(line);
-        else if (ClipLine(line, box))
+        if ((box.contains(line.p1()) && box.contains(line.p2())) || ClipLine(line, box))
             m_lines.push_back(line);
     };
+
+    // More points than columns: each column becomes one upright bar from its minimum to
+    // its maximum, stretched to the previous column's last value so neighbours join.
+    // Bars are filled rectangles, far cheaper to rasterise than stroked segments, and
+    // at one pixel apart they look the same as the joins they replace.
+    const bool dense =
+        size_t(m_columns.back().lastIndex - m_columns.front().firstIndex + 1) > m_columns.size() &&
+        mPen.style() == Qt::SolidLine;
+    const double penWidth = std::max(1.0, mPen.widthF());
+    // On screen the bars sit on whole pixels; an enlarged printout needs the fine ones.
+    const bool snap = oversampling == 1.0;
     const ColumnExtent* previous = nullptr;
     for (const ColumnExtent& c : m_columns) {
-        if (previous)
-            add(x0 + xStep * previous->lastIndex, y0 + yStep * previous->last,
-                x0 + xStep * c.firstIndex, y0 + yStep * c.first);
-        if (c.min < c.max) {
-            const double x = left + c.column / oversampling;
-            add(x, y0 + yStep * c.min, x, y0 + yStep * c.max);
-            sparse = false;
+        if (!dense) {
+            if (previous)
+                addLine(x0 + xStep * previous->lastIndex, y0 + yStep * previous->last,
+                        x0 + xStep * c.firstIndex, y0 + yStep * c.first);
+            previous = &c;
+            continue;
+        }
+        float lo = c.min;
+        float hi = c.max;
+        if (previous && c.column - previous->column == 1) {
+            lo = std::min(lo, previous->last);
+            hi = std::max(hi, previous->last);
+        } else if (previous) {
+            addLine(x0 + xStep * previous->lastIndex, y0 + yStep * previous->last,
+                    x0 + xStep * c.firstIndex, y0 + yStep * c.first);
         }
         previous = &c;
+        const double x = left + c.column / oversampling;
+        if (!(lo <= hi) || x < box.left() || x > box.right())
+            continue;
+        double ya = y0 + yStep * lo;
+        double yb = y0 + yStep * hi;
+        if (ya > yb)
+            std::swap(ya, yb);
+        ya = std::max(ya - penWidth / 2, box.top());
+        yb = std::min(yb + penWidth / 2, box.bottom());
+        double xa = x - penWidth / 2;
+        if (snap) {
+            ya = std::round(ya);
+            yb = std::round(yb);
+            xa = std::round(xa);
+        }
+        if (ya < yb)
+            m_spans.emplace_back(xa, ya, snap ? std::round(penWidth) : penWidth, yb - ya);
     }
-    if (m_lines.empty())
+    if (m_lines.empty() && m_spans.empty())
         return;
 
-    applyDefaultAntialiasingHint(painter);
-    painter->setPen(mPen);
-    painter->setBrush(Qt::NoBrush);
-    if (!sparse) {
+    if (!m_spans.empty()) {
+        // Smoothing the edges of bars on whole pixels would only cost time.
+        if (snap)
+            painter->setAntialiasing(false);
+        else
+            applyDefaultAntialiasingHint(painter);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(mPen.color());
+        painter->drawRects(m_spans.data(), int(m_spans.size()));
+    }
+    if (!m_lines.empty()) {
+        applyDefaultAntialiasingHint(painter);
+        QPen pen = mPen;
+        // Separate segments need round ends to meet cleanly at the points.
+        if (pen.widthF() > 1.0)
+            pen.setCapStyle(Qt::RoundCap);
+        painter->setPen(pen);
+        painter->setBrush(Qt::NoBrush);
         painter->drawLines(m_lines.data(), int(m_lines.size()));
-        return;
     }
-    // With one point per column the joins form chains; stroking them as polylines
-    // gives proper line joins for wide pens.
-    m_polyline.clear();
-    for (const QLineF& line : m_lines) {
-        if (!m_polyline.isEmpty() && m_polyline.constLast() != line.p1()) {
-            painter->drawPolyline(m_polyline);
-            m_polyline.clear();
-        }
-        if (m_polyline.isEmpty())
-            m_polyline.append(line.p1());
-        m_polyline.append(line.p2());
-    }
-    painter->drawPolyline(m_polyline);
 }
 
 void DenseSeries::drawLegendIcon(QCPPainter* painter, const QRectF& rect) const {

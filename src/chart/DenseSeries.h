@@ -3,7 +3,7 @@
 #include "ColumnReduction.h"
 
 #include <QLineF>
-#include <QPolygonF>
+#include <QRectF>
 #include <qcustomplot.h>
 #include <vector>
 
@@ -46,5 +46,5 @@ class DenseSeries : public QCPAbstractPlottable {
     mutable bool m_hasLargest = false;
     std::vector<ColumnExtent> m_columns;
     std::vector<QLineF> m_lines;
-    QPolygonF m_polyline;
+    std::vector<QRectF> m_spans;
 };
