@@ -111,7 +111,7 @@ double FullRedrawQcpGraph(const std::vector<std::vector<float>>& day) {
 double Floor(const std::vector<std::vector<float>>& day, const QRect& area) {
     QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
     std::vector<ColumnExtent> columns;
-    std::vector<QRectF> bars;
+    std::vector<QRect> bars;
     return MedianMs(9, [&] {
         image.fill(Qt::white);
         QPainter painter(&image);
@@ -127,10 +127,10 @@ double Floor(const std::vector<std::vector<float>>& day, const QRect& area) {
                 const float lo = std::min(c.min, previousLast);
                 const float hi = std::max(c.max, previousLast);
                 previousLast = c.last;
-                const double top = std::round(y0 + yScale * hi - w / 2);
-                const double bottom = std::round(y0 + yScale * lo + w / 2);
-                bars.emplace_back(std::round(area.left() + c.column + 0.5 - w / 2), top, w,
-                                  bottom - top);
+                const int top = int(std::lround(y0 + yScale * hi - w / 2));
+                const int bottom = int(std::lround(y0 + yScale * lo + w / 2));
+                bars.emplace_back(int(std::lround(area.left() + c.column + 0.5 - w / 2)), top,
+                                  int(w), bottom - top);
             }
             painter.setBrush(PenColor(s));
             painter.drawRects(bars.data(), int(bars.size()));

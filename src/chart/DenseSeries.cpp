@@ -146,6 +146,7 @@ void DenseSeries::draw(QCPPainter* painter) {
 
     m_lines.clear();
     m_spans.clear();
+    m_bars.clear();
     auto addLine = [&](double xa, double ya, double xb, double yb) {
         if (!std::isfinite(ya) || !std::isfinite(yb))
             return;
@@ -194,24 +195,27 @@ void DenseSeries::draw(QCPPainter* painter) {
         yb = std::min(yb + penWidth / 2, box.bottom());
         double xa = x - penWidth / 2;
         if (snap) {
-            ya = std::round(ya);
-            yb = std::round(yb);
-            xa = std::round(xa);
+            const int top = int(std::lround(ya));
+            const int bottom = int(std::lround(yb));
+            if (top < bottom)
+                m_bars.emplace_back(int(std::lround(xa)), top, int(std::lround(penWidth)),
+                                    bottom - top);
+        } else if (ya < yb) {
+            m_spans.emplace_back(xa, ya, penWidth, yb - ya);
         }
-        if (ya < yb)
-            m_spans.emplace_back(xa, ya, snap ? std::round(penWidth) : penWidth, yb - ya);
     }
-    if (m_lines.empty() && m_spans.empty())
+    if (m_lines.empty() && m_spans.empty() && m_bars.empty())
         return;
 
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(mPen.color());
+    if (!m_bars.empty()) {
+        // Whole-pixel rectangles take the raster engine's plain fill.
+        painter->setAntialiasing(false);
+        painter->drawRects(m_bars.data(), int(m_bars.size()));
+    }
     if (!m_spans.empty()) {
-        // Smoothing the edges of bars on whole pixels would only cost time.
-        if (snap)
-            painter->setAntialiasing(false);
-        else
-            applyDefaultAntialiasingHint(painter);
-        painter->setPen(Qt::NoPen);
-        painter->setBrush(mPen.color());
+        applyDefaultAntialiasingHint(painter);
         painter->drawRects(m_spans.data(), int(m_spans.size()));
     }
     if (!m_lines.empty()) {

@@ -3,6 +3,7 @@
 #include "ColumnReduction.h"
 
 #include <QLineF>
+#include <QRect>
 #include <QRectF>
 #include <qcustomplot.h>
 #include <vector>
@@ -47,4 +48,5 @@ class DenseSeries : public QCPAbstractPlottable {
     std::vector<ColumnExtent> m_columns;
     std::vector<QLineF> m_lines;
     std::vector<QRectF> m_spans;
+    std::vector<QRect> m_bars;
 };
