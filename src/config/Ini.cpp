@@ -129,7 +129,10 @@ SectionSpan findSection(const QList<QByteArray>& lines, const QString& section) 
     return span;
 }
 
-QString readValue(const QString& path, const QString& section, const QString& key) {
+// Names are matched blank-trimmed, as the file's own names are read.
+QString readValue(const QString& path, const QString& sectionName, const QString& keyName) {
+    const QString section = trimBlanks(sectionName);
+    const QString key = trimBlanks(keyName);
     const IniFile file = load(path);
     const SectionSpan span = findSection(file.lines, section);
     if (span.header < 0)
@@ -184,9 +187,17 @@ bool markedReadOnly(const QString& path) {
     return !info.isWritable();
 }
 
-bool validName(const QString& name, QChar forbidden) {
-    return !trimBlanks(name).isEmpty() && !name.contains(u'\n') && !name.contains(u'\r') &&
-           !name.contains(forbidden);
+// A name must read back as itself: it survives GBK, no byte of it ends its part of the line
+// (a GBK trail byte can be ']'), and a key does not start like a comment or a section header,
+// which would hide the entry or turn it into a header.
+bool validName(const QString& name, char forbidden, bool key) {
+    const QString trimmed = trimBlanks(name);
+    const QByteArray bytes = encode(trimmed);
+    if (trimmed.isEmpty() || decode(bytes) != trimmed || bytes.contains('\n') ||
+        bytes.contains('\r') || bytes.contains(forbidden))
+        return false;
+    const QByteArray lead = bytes.trimmed();
+    return !key || !(lead.startsWith(';') || lead.startsWith('#') || lead.startsWith('['));
 }
 
 } // namespace
@@ -230,10 +241,12 @@ int32_t IniReadInteger(const QString& path, const QString& section, const QStrin
     return ParseIniInteger(readValue(path, section, key));
 }
 
-bool IniWriteString(const QString& path, const QString& section, const QString& key,
+bool IniWriteString(const QString& path, const QString& sectionName, const QString& keyName,
                     const QString& text) {
-    if (!validName(section, u']') || !validName(key, u'='))
+    if (!validName(sectionName, ']', false) || !validName(keyName, '=', true))
         return false;
+    const QString section = trimBlanks(sectionName);
+    const QString key = trimBlanks(keyName);
     if (markedReadOnly(path))
         return false;
     IniFile file = load(path);

@@ -198,6 +198,51 @@ class TstIni : public QObject {
         QCOMPARE(IniReadString(m_path, "x", "b"), QString());
     }
 
+    // Names the file could not give back: writing them would report success for an entry
+    // that no read finds, or turn the entry into a section header.
+    void write_unreadableName_refused_data() {
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("key like a comment") << "s"
+                                            << ";k";
+        QTest::newRow("key like a hash comment") << "s"
+                                                 << "#k";
+        QTest::newRow("key like a header") << "s"
+                                           << "[k";
+        QTest::newRow("key like a header after a blank") << "s"
+                                                         << " [k";
+        QTest::newRow("key like a header after a vertical tab") << "s"
+                                                                << "\v[k";
+        QTest::newRow("key outside GBK") << "s" << QString::fromUtf8("k\xF0\x9F\x98\x80");
+        QTest::newRow("section outside GBK") << QString::fromUtf8("s\xee") << "k";
+        QTest::newRow("section with ']' as trail byte") << QString::fromUtf8("\xE4\xB9\x9A") << "k";
+        QTest::newRow("blank key") << "s"
+                                   << " \t";
+        QTest::newRow("key with '='") << "s"
+                                      << "a=b";
+        QTest::newRow("section with ']'") << "a]b"
+                                          << "k";
+        QTest::newRow("section with line break") << "a\nb"
+                                                 << "k";
+    }
+    void write_unreadableName_refused() {
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        writeRaw("[s]\nk=1\n");
+        QVERIFY(!IniWriteString(m_path, section, key, "v]"));
+        QCOMPARE(readRaw(), QByteArray("[s]\nk=1\n"));
+    }
+
+    void names_matchedBlankTrimmed() {
+        writeRaw("[s]\nk=1\n");
+        QVERIFY(IniWriteString(m_path, " s\t", "\tk ", "2"));
+        QCOMPARE(readRaw(), QByteArray("[s]\nk=2\n"));
+        QVERIFY(IniWriteString(m_path, " t ", " j ", "3"));
+        QCOMPARE(readRaw(), QByteArray("[s]\nk=2\n[t]\nj=3\n"));
+        QCOMPARE(IniReadString(m_path, " s", "k "), QStringLiteral("2"));
+        QCOMPARE(IniReadString(m_path, "t", "j"), QStringLiteral("3"));
+    }
+
     void write_readOnlyFile_refusedUntilMadeWritable() {
         writeRaw("[s]\nk=1\n");
         QVERIFY(QFile::setPermissions(m_path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
