@@ -55,6 +55,7 @@ class TestHistoryQuery : public QObject {
     void maximaGrowAcrossQueries();
     void overflowEndsQueryKeepingEarlierValues();
     void progressCountsWholeLoads();
+    void overlongLineKeepsItsFieldsAndTheNextLine();
 };
 
 void TestHistoryQuery::timeWindow_data() {
@@ -231,6 +232,19 @@ void TestHistoryQuery::progressCountsWholeLoads() {
         QCOMPARE(r.titles[0], rows ? QStringLiteral("压力1") : QStringLiteral(" "));
         QCOMPARE(int(r.points[0].size()), 86400);
     }
+}
+
+void TestHistoryQuery::overlongLineKeepsItsFieldsAndTheNextLine() {
+    const qint64 start = secondsAt(kDay, 8, 30);
+    const QString junk(3 << 20, u'x');
+    Scenario s(QStringLiteral("08:30"), 1,
+               {"@1,t,5,6,7," + junk + ",8,", "@2,t," + junk, "@3,t,9,"}, start);
+    const HistoryQuery::Result r = HistoryQuery::run(s.input);
+    QCOMPARE(r.outcome, HistoryQuery::Outcome::Ok);
+    QCOMPARE(r.linesRead, 4);
+    QCOMPARE(r.points[0][1], 5.0f);
+    QCOMPARE(r.points[9][1], 0.0f);
+    QCOMPARE(r.points[0][3], 9.0f);
 }
 
 QTEST_APPLESS_MAIN(TestHistoryQuery)
