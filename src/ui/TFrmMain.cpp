@@ -9,10 +9,12 @@
 #include "TFrmLine.h"
 #include "TFrmLineSet.h"
 #include "TFrmPicAll.h"
+#include "TFrmPrint.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,6 +23,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -431,7 +434,16 @@ void TFrmMain::muAppSetClick() {
 }
 
 void TFrmMain::muPrintClick() {
-    FlagGuard history(m_state.HistoryOpen); // PENDING history window
+    FlagGuard history(m_state.HistoryOpen);
+    TFrmPrint dialog(m_state, m_env.baseDir, this);
+    dialog.setCurveSettingsOpener([this](QWidget* owner) {
+        TFrmLineSet::OpenFromHistoryWindow(owner, m_state, configPath());
+    });
+    dialog.DateTimePicker1->setDate(m_env.clock ? m_env.clock().date() : QDate::currentDate());
+    dialog.Memo1->clear();
+    dialog.resize(800, 600);
+    if (m_env.runDialog)
+        m_env.runDialog(dialog);
 }
 
 void TFrmMain::SecCyTimer() {
