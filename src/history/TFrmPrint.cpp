@@ -37,9 +37,15 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panel1->setFixedHeight(57);
+    // Two rows of controls must fit the 800-pixel window with a CJK font.
+    QFont stripFont = Panel1->font();
+    stripFont.setPixelSize(11);
+    Panel1->setFont(stripFont);
+    Panel1->setStyleSheet(QStringLiteral("QCheckBox, QRadioButton { spacing: 2px; }"));
     auto* strip = new QGridLayout(Panel1);
-    strip->setContentsMargins(4, 2, 4, 2);
+    strip->setContentsMargins(2, 2, 2, 2);
     strip->setVerticalSpacing(2);
+    strip->setHorizontalSpacing(1);
     for (int i = 0; i < 8; ++i) {
         CheckBoxes[i] = new QCheckBox(QStringLiteral("仪表 %1 数据").arg(i + 1), Panel1);
         CheckBoxes[i]->setObjectName(QStringLiteral("CheckBox%1").arg(i + 1));
@@ -50,7 +56,7 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     DateTimePicker1 = new QDateEdit(QDate::currentDate(), Panel1);
     DateTimePicker1->setObjectName(QStringLiteral("DateTimePicker1"));
     DateTimePicker1->setCalendarPopup(true);
-    DateTimePicker1->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+    DateTimePicker1->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     // Second counts are 32-bit and start in 1970; other days cannot hold data.
     DateTimePicker1->setDateRange(QDate(1970, 1, 1), QDate(2106, 2, 6));
     Label1 = new QLabel(QStringLiteral("起始时间"), Panel1);
@@ -60,6 +66,7 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     MaskEdit1->setInputMask(QStringLiteral("09:99;_"));
     MaskEdit1->setText(QStringLiteral("00:00"));
     MaskEdit1->setMaximumWidth(60);
+    DateTimePicker1->setMaximumWidth(92);
     strip->addWidget(Label3, 0, 4);
     strip->addWidget(DateTimePicker1, 0, 5);
     strip->addWidget(Label1, 1, 4);
@@ -79,6 +86,10 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     Button1->setObjectName(QStringLiteral("Button1"));
     Button2 = new QPushButton(QStringLiteral("打印"), Panel1);
     Button2->setObjectName(QStringLiteral("Button2"));
+    for (QPushButton* button : {Button3, Button1, Button2}) {
+        button->setMinimumWidth(50);
+        button->setMaximumWidth(58);
+    }
     strip->addWidget(Button3, 1, 9);
     strip->addWidget(Button1, 1, 10);
     strip->addWidget(Button2, 1, 11);

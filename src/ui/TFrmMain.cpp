@@ -283,9 +283,15 @@ bool TFrmMain::isSwitchedOn(int n) const {
 void TFrmMain::showErrorOnce(const QString& text) {
     if (m_errorBoxOpen)
         return;
-    FlagGuard open(m_errorBoxOpen);
-    if (m_env.showError)
-        m_env.showError(text);
+    m_errorBoxOpen = true;
+    // Shown from the event loop once the tick is over: Qt never fires a timer again while its
+    // own handler runs, so a box opened inside the tick would stop polling and recording until
+    // the operator clicks OK.
+    QTimer::singleShot(0, this, [this, text] {
+        FlagGuard open(m_errorBoxOpen);
+        if (m_env.showError)
+            m_env.showError(text);
+    });
 }
 
 void TFrmMain::LoadTimeTimer() {

@@ -53,8 +53,8 @@ class TFrmMain : public QMainWindow {
     int32_t panelColor(int n, bool temperature) const;
     bool isSwitchedOn(int n) const;
 
-    // Shows an error box unless one is already open: ticks keep running inside a modal box,
-    // and a broken line or a full disk must not stack a new box every second.
+    // Shows an error box soon, unless one is already open or due: ticks keep running while a
+    // modal box waits, and a broken line or a full disk must not stack a new box every second.
     void showErrorOnce(const QString& text);
 
     // Controls under their given names.

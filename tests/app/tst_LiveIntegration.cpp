@@ -20,7 +20,7 @@
 // pseudo-terminal: from the serial line to the panels, the chart and the day's file.
 class TestLiveIntegration : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void recordsSimulatedInstrumentsEverySecond();
 };
 
@@ -73,8 +73,8 @@ void TestLiveIntegration::recordsSimulatedInstrumentsEverySecond() {
     // The day could have turned during the run; the rows are then in the next day's file.
     QFile csv(dir.path() + QStringLiteral("/Data/%1.csv").arg(day.toString("yyyy/MM/dd")));
     if (!csv.exists())
-        csv.setFileName(
-            dir.path() + QStringLiteral("/Data/%1.csv").arg(day.addDays(1).toString("yyyy/MM/dd")));
+        csv.setFileName(dir.path() +
+                        QStringLiteral("/Data/%1.csv").arg(day.addDays(1).toString("yyyy/MM/dd")));
     QVERIFY(csv.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = csv.readAll().split('\n');
     QVERIFY(lines.size() >= 4);

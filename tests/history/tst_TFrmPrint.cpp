@@ -23,6 +23,7 @@ class TestTFrmPrint : public QObject {
     void printsOneLandscapePageAndRestoresOrientation();
     void previewFillsTheChart();
     void timerAppliesPens();
+    void fitsItsDesignedSize();
 };
 
 void TestTFrmPrint::pageRect_data() {
@@ -142,6 +143,15 @@ void TestTFrmPrint::timerAppliesPens() {
     QCOMPARE(form.Chart1->seriesPen(15).color(), QColor(0, 160, 0));
     QCOMPARE(form.Timer1->interval(), 500);
     QVERIFY(form.Timer1->isActive());
+}
+
+void TestTFrmPrint::fitsItsDesignedSize() {
+    SharedState state;
+    TFrmPrint form(state, QString());
+    form.show();
+    QVERIFY2(form.minimumSizeHint().width() <= 800,
+             qPrintable(QString::number(form.minimumSizeHint().width())));
+    QCOMPARE(form.size(), QSize(800, 600));
 }
 
 QTEST_MAIN(TestTFrmPrint)

@@ -14,7 +14,7 @@
 // parameter written through the dialog is what a later read returns.
 class TestPicAllIntegration : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void writtenFullScaleReadsBack();
 };
 

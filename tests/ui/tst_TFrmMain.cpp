@@ -344,10 +344,13 @@ void TestTFrmMain::errorBoxesDoNotPileUp() {
     };
     h.link.fakePort.pendingReads << bad;
     w->SecCyTimer();
+    QVERIFY(h.errors.isEmpty()); // the box opens after the tick, not inside it
+    QCoreApplication::processEvents();
     QCOMPARE(h.errors.size(), 1);
     QVERIFY(h.errors[0].contains("1x2y3"));
     h.link.fakePort.pendingReads << bad;
     w->SecCyTimer(); // the box was closed: the next failure shows again
+    QCoreApplication::processEvents();
     QCOMPARE(h.errors.size(), 2);
 }
 
