@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +18,31 @@
 #include <vector>
 
 namespace {
+
+// Median of several pandas.read_csv runs in milliseconds, or -1 without python3 and pandas.
+double pandasReadCsvMs(const QString& file) {
+    const char* script = "import sys, time, statistics\n"
+                         "import pandas as pd\n"
+                         "ts = []\n"
+                         "for _ in range(7):\n"
+                         "    t = time.perf_counter()\n"
+                         "    pd.read_csv(sys.argv[1], encoding='gbk')\n"
+                         "    ts.append((time.perf_counter() - t) * 1000)\n"
+                         "print(statistics.median(ts))\n";
+    for (const char* python : {"/usr/bin/python3", "python3"}) {
+        QProcess p;
+        p.start(QString::fromLatin1(python),
+                {QStringLiteral("-c"), QString::fromLatin1(script), file});
+        if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit ||
+            p.exitCode() != 0)
+            continue;
+        bool ok = false;
+        const double ms = QString::fromLatin1(p.readAllStandardOutput()).trimmed().toDouble(&ok);
+        if (ok)
+            return ms;
+    }
+    return -1;
+}
 
 // The header row of a data file, in the GBK code page the recorder writes.
 QByteArray headerLine() {
@@ -159,6 +185,13 @@ int main(int argc, char** argv) {
                 "%lld progress calls per run\n",
                 qPrintable(day.toString(Qt::ISODate)), runs, times.front(), times.back(),
                 cpuTimes[cpuTimes.size() / 2], progressCalls / runs);
-    std::printf("RESULT name=history_query rows=%lld ms=%.2f\n", rows, times[times.size() / 2]);
+    const double ours = times[times.size() / 2];
+    // The reference figure: pandas reading the same file on the same machine, when present.
+    const double pandas = pandasReadCsvMs(path);
+    if (pandas > 0)
+        std::printf("BASELINE name=pandas_read_csv ms=%.2f ratio=%.1f\n", pandas, pandas / ours);
+    else
+        std::printf("BASELINE name=pandas_read_csv unavailable (python3-pandas not installed)\n");
+    std::printf("RESULT name=history_query rows=%lld ms=%.2f\n", rows, ours);
     return 0;
 }
