@@ -44,30 +44,21 @@ class TestDailyRecord : public QObject {
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("whole second") << "2024-03-15 08:30:00.000"
-                                      << "2024-03-15 08:30:00.000"
-                                      << "65F40708,2024-03-15 08:30:00,";
-        QTest::newRow("below half") << "2024-03-15 08:30:00.499"
-                                    << "2024-03-15 08:30:00.499"
-                                    << "65F40708,2024-03-15 08:30:00,";
-        QTest::newRow("tie to even down") << "2024-03-15 08:30:00.500"
-                                          << "2024-03-15 08:30:00.500"
-                                          << "65F40708,2024-03-15 08:30:00,";
-        QTest::newRow("tie to even up") << "2024-03-15 08:30:01.500"
-                                        << "2024-03-15 08:30:01.500"
-                                        << "65F4070A,2024-03-15 08:30:01,";
-        QTest::newRow("time field one behind") << "2024-03-15 08:30:00.600"
-                                               << "2024-03-15 08:30:00.600"
-                                               << "65F40709,2024-03-15 08:30:00,";
-        QTest::newRow("rounds into next day") << "2024-03-15 23:59:59.600"
-                                              << "2024-03-15 23:59:59.600"
-                                              << "65F4E100,2024-03-15 23:59:59,";
-        QTest::newRow("separate readings") << "2024-03-15 08:30:00.999"
-                                           << "2024-03-15 08:30:01.001"
-                                           << "65F40709,2024-03-15 08:30:01,";
-        QTest::newRow("padded to eight digits") << "1970-01-02 00:00:00.000"
-                                                << "1970-01-02 00:00:00.000"
-                                                << "00015180,1970-01-02 00:00:00,";
+        // second reading empty: both readings are the first one
+        const auto row = [](const char* name, const char* first, const char* second,
+                            const char* expected) {
+            QTest::newRow(name) << first << (*second ? second : first) << expected;
+        };
+        row("below half", "2024-03-15 08:30:00.499", "", "65F40708,2024-03-15 08:30:00,");
+        row("tie to even down", "2024-03-15 08:30:00.500", "", "65F40708,2024-03-15 08:30:00,");
+        row("tie to even up", "2024-03-15 08:30:01.500", "", "65F4070A,2024-03-15 08:30:01,");
+        row("time field one behind", "2024-03-15 08:30:00.600", "",
+            "65F40709,2024-03-15 08:30:00,");
+        row("rounds into next day", "2024-03-15 23:59:59.600", "", "65F4E100,2024-03-15 23:59:59,");
+        row("separate readings", "2024-03-15 08:30:00.999", "2024-03-15 08:30:01.001",
+            "65F40709,2024-03-15 08:30:01,");
+        row("padded to eight digits", "1970-01-02 00:00:00.000", "",
+            "00015180,1970-01-02 00:00:00,");
     }
     void composeStampsRoundedNumberAndTruncatedTime() {
         QFETCH(QString, first);

@@ -12,272 +12,243 @@ Q_DECLARE_METATYPE(Chart::Axis)
 class tst_Chart : public QObject {
     Q_OBJECT
   private slots:
-    void rangeRule_data();
-    void rangeRule();
-    void rangeFromEmptyConfigStaysDrawable();
-    void pointsTakeTheirIndexAsX();
-    void outOfRangeAccessIsIgnored();
-    void bottomAutoMaximumFollowsLargestX();
-    void legendListsTitles();
-    void penWidthIsBounded_data();
-    void penWidthIsBounded();
-    void mutationsCoalesceIntoOneRedraw();
-    void renderPaintsInsideTargetOnly_data();
-    void renderPaintsInsideTargetOnly();
-};
+    void rangeRule_data() {
+        QTest::addColumn<Chart::Axis>("axis");
+        QTest::addColumn<double>("min0");
+        QTest::addColumn<double>("max0");
+        QTest::addColumn<QString>("op"); // "min", "max" or "range"
+        QTest::addColumn<double>("a");
+        QTest::addColumn<double>("b");
+        QTest::addColumn<double>("min1");
+        QTest::addColumn<double>("max1");
+        QTest::newRow("minimum above maximum refused")
+            << Chart::Left << -100.0 << 100.0 << "min" << 150.0 << 0.0 << -100.0 << 100.0;
+        QTest::newRow("maximum below minimum refused")
+            << Chart::Right << 0.0 << 40.0 << "max" << -1.0 << 0.0 << 0.0 << 40.0;
+        QTest::newRow("minimum equal to maximum taken")
+            << Chart::Left << 0.0 << 50.0 << "min" << 50.0 << 0.0 << 50.0 << 50.0;
+        QTest::newRow("bottom page forward, maximum first")
+            << Chart::Bottom << 0.0 << 600.0 << "max" << 1200.0 << 0.0 << 0.0 << 1200.0;
+        QTest::newRow("range wholly below")
+            << Chart::Left << -100.0 << 100.0 << "range" << -500.0 << -200.0 << -500.0 << -200.0;
+        QTest::newRow("range wholly above")
+            << Chart::Left << -100.0 << 100.0 << "range" << 300.0 << 900.0 << 300.0 << 900.0;
+        QTest::newRow("range overlapping")
+            << Chart::Right << 0.0 << 40.0 << "range" << 20.0 << 400.0 << 20.0 << 400.0;
+        QTest::newRow("range collapsed to a point")
+            << Chart::Left << 0.0 << 1000.0 << "range" << 0.0 << 0.0 << 0.0 << 0.0;
+        QTest::newRow("reversed range refused")
+            << Chart::Left << 0.0 << 50.0 << "range" << 10.0 << 5.0 << 0.0 << 50.0;
+        QTest::newRow("not a number refused")
+            << Chart::Left << 0.0 << 50.0 << "max" << std::nan("") << 0.0 << 0.0 << 50.0;
+    }
 
-void tst_Chart::rangeRule_data() {
-    QTest::addColumn<Chart::Axis>("axis");
-    QTest::addColumn<double>("min0");
-    QTest::addColumn<double>("max0");
-    QTest::addColumn<QString>("op"); // "min", "max" or "range"
-    QTest::addColumn<double>("a");
-    QTest::addColumn<double>("b");
-    QTest::addColumn<bool>("taken");
-    QTest::addColumn<double>("min1");
-    QTest::addColumn<double>("max1");
-    QTest::newRow("minimum above maximum refused")
-        << Chart::Left << -100.0 << 100.0 << "min" << 150.0 << 0.0 << false << -100.0 << 100.0;
-    QTest::newRow("maximum below minimum refused")
-        << Chart::Right << 0.0 << 40.0 << "max" << -1.0 << 0.0 << false << 0.0 << 40.0;
-    QTest::newRow("minimum equal to maximum taken")
-        << Chart::Left << 0.0 << 50.0 << "min" << 50.0 << 0.0 << true << 50.0 << 50.0;
-    QTest::newRow("bottom page forward, maximum first")
-        << Chart::Bottom << 0.0 << 600.0 << "max" << 1200.0 << 0.0 << true << 0.0 << 1200.0;
-    QTest::newRow("range wholly below") << Chart::Left << -100.0 << 100.0 << "range" << -500.0
-                                        << -200.0 << true << -500.0 << -200.0;
-    QTest::newRow("range wholly above")
-        << Chart::Left << -100.0 << 100.0 << "range" << 300.0 << 900.0 << true << 300.0 << 900.0;
-    QTest::newRow("range overlapping")
-        << Chart::Right << 0.0 << 40.0 << "range" << 20.0 << 400.0 << true << 20.0 << 400.0;
-    QTest::newRow("range collapsed to a point")
-        << Chart::Left << 0.0 << 1000.0 << "range" << 0.0 << 0.0 << true << 0.0 << 0.0;
-    QTest::newRow("reversed range refused")
-        << Chart::Left << 0.0 << 50.0 << "range" << 10.0 << 5.0 << false << 0.0 << 50.0;
-    QTest::newRow("not a number refused")
-        << Chart::Left << 0.0 << 50.0 << "max" << std::nan("") << 0.0 << false << 0.0 << 50.0;
-}
+    void rangeRule() {
+        QFETCH(Chart::Axis, axis);
+        QFETCH(double, min0);
+        QFETCH(double, max0);
+        QFETCH(QString, op);
+        QFETCH(double, a);
+        QFETCH(double, b);
+        QFETCH(double, min1);
+        QFETCH(double, max1);
+        const bool taken = min1 != min0 || max1 != max0;
+        Chart chart;
+        chart.setAxisRange(axis, min0, max0);
+        QCOMPARE(chart.axisMinimum(axis), min0);
+        QCOMPARE(chart.axisMaximum(axis), max0);
 
-void tst_Chart::rangeRule() {
-    QFETCH(Chart::Axis, axis);
-    QFETCH(double, min0);
-    QFETCH(double, max0);
-    QFETCH(QString, op);
-    QFETCH(double, a);
-    QFETCH(double, b);
-    QFETCH(bool, taken);
-    QFETCH(double, min1);
-    QFETCH(double, max1);
-    Chart chart;
-    chart.setAxisRange(axis, min0, max0);
-    QCOMPARE(chart.axisMinimum(axis), min0);
-    QCOMPARE(chart.axisMaximum(axis), max0);
+        // The plot must never see an inverted range, not even between the two ends.
+        QCPAxis* shown = axis == Chart::Bottom  ? chart.plot()->xAxis
+                         : axis == Chart::Right ? chart.plot()->yAxis2
+                                                : chart.plot()->yAxis;
+        bool inverted = false;
+        connect(shown, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
+                [&inverted](const QCPRange& r) { inverted |= r.lower > r.upper; });
+        if (op == "min")
+            QCOMPARE(chart.setAxisMinimum(axis, a), taken);
+        else if (op == "max")
+            QCOMPARE(chart.setAxisMaximum(axis, a), taken);
+        else
+            chart.setAxisRange(axis, a, b);
+        QCOMPARE(chart.axisMinimum(axis), min1);
+        QCOMPARE(chart.axisMaximum(axis), max1);
+        QVERIFY(!inverted);
+        QVERIFY(shown->range().lower <= min1 && shown->range().upper >= max1);
+    }
 
-    // The plot must never see an inverted range, not even between the two ends.
-    QCPAxis* shown = axis == Chart::Bottom  ? chart.plot()->xAxis
-                     : axis == Chart::Right ? chart.plot()->yAxis2
-                                            : chart.plot()->yAxis;
-    bool inverted = false;
-    connect(shown, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this,
-            [&inverted](const QCPRange& r) { inverted |= r.lower > r.upper; });
-    if (op == "min")
-        QCOMPARE(chart.setAxisMinimum(axis, a), taken);
-    else if (op == "max")
-        QCOMPARE(chart.setAxisMaximum(axis, a), taken);
-    else
-        chart.setAxisRange(axis, a, b);
-    QCOMPARE(chart.axisMinimum(axis), min1);
-    QCOMPARE(chart.axisMaximum(axis), max1);
-    QVERIFY(!inverted);
-    QVERIFY(shown->range().lower <= min1 && shown->range().upper >= max1);
-}
+    void rangeFromEmptyConfigStaysDrawable() {
+        Chart chart;
+        chart.resize(400, 300);
+        chart.setAxisRange(Chart::Left, 0, 0);
+        const int s = chart.addSeries(Chart::Left);
+        chart.appendPoint(s, 0.0f);
+        chart.appendPoint(s, 0.0f);
+        QCOMPARE(chart.axisMinimum(Chart::Left), 0.0);
+        QCOMPARE(chart.axisMaximum(Chart::Left), 0.0);
+        const QCPRange shown = chart.plot()->yAxis->range();
+        QVERIFY(shown.lower < 0.0 && shown.upper > 0.0 && shown.size() < 0.01);
+        const QPixmap pixmap = chart.plot()->toPixmap(400, 300);
+        QVERIFY(!pixmap.isNull());
+    }
 
-void tst_Chart::rangeFromEmptyConfigStaysDrawable() {
-    Chart chart;
-    chart.resize(400, 300);
-    chart.setAxisRange(Chart::Left, 0, 0);
-    const int s = chart.addSeries(Chart::Left);
-    chart.appendPoint(s, 0.0f);
-    chart.appendPoint(s, 0.0f);
-    QCOMPARE(chart.axisMinimum(Chart::Left), 0.0);
-    QCOMPARE(chart.axisMaximum(Chart::Left), 0.0);
-    const QCPRange shown = chart.plot()->yAxis->range();
-    QVERIFY(shown.lower < 0.0 && shown.upper > 0.0 && shown.size() < 0.01);
-    const QPixmap pixmap = chart.plot()->toPixmap(400, 300);
-    QVERIFY(!pixmap.isNull());
-}
+    void pointsTakeTheirIndexAsX() {
+        Chart chart;
+        const int p = chart.addSeries(Chart::Left, "p");
+        const int t = chart.addSeries(Chart::Right, "t");
+        for (int i = 0; i < 5; ++i)
+            chart.appendPoint(p, 10.0f * i);
+        chart.appendPoint(t, 7.5f);
+        QCOMPARE(chart.pointCount(t), 1);
+        QCOMPARE(chart.pointValue(p, 3), 30.0f);
+        bool found = false;
+        QCOMPARE(chart.plot()->plottable(p)->getKeyRange(found).upper, 4.0);
+        QCOMPARE(chart.plot()->plottable(p)->keyAxis(), chart.plot()->xAxis);
+        QCOMPARE(chart.plot()->plottable(t)->valueAxis(), chart.plot()->yAxis2);
 
-void tst_Chart::pointsTakeTheirIndexAsX() {
-    Chart chart;
-    const int p = chart.addSeries(Chart::Left, "p");
-    const int t = chart.addSeries(Chart::Right, "t");
-    QCOMPARE(p, 0);
-    QCOMPARE(t, 1);
-    QCOMPARE(chart.seriesCount(), 2);
-    for (int i = 0; i < 5; ++i)
-        chart.appendPoint(p, 10.0f * i);
-    chart.appendPoint(t, 7.5f);
-    QCOMPARE(chart.pointCount(p), 5);
-    QCOMPARE(chart.pointCount(t), 1);
-    QCOMPARE(chart.pointValue(p, 3), 30.0f);
+        chart.setPointValue(p, 2, -1.0f);
+        QCOMPARE(chart.pointValue(p, 2), -1.0f);
+        QCOMPARE(chart.pointCount(p), 5);
+        // Indexes outside a series or the series list change nothing.
+        chart.appendPoint(5, 2.0f);
+        chart.appendPoint(-1, 2.0f);
+        chart.setPointValue(p, 5, 3.0f);
+        chart.setPointValue(p, -1, 3.0f);
+        chart.setSeriesPen(7, 3, Qt::red);
+        QCOMPARE(chart.pointCount(p), 5);
+        QVERIFY(std::isnan(chart.pointValue(p, 5)));
+        QVERIFY(std::isnan(chart.pointValue(3, 0)));
 
-    auto* plottable = chart.plot()->plottable(p);
-    bool found = false;
-    const QCPRange keys = plottable->getKeyRange(found);
-    QVERIFY(found);
-    QCOMPARE(keys.upper, 4.0);
-    QCOMPARE(plottable->keyAxis(), chart.plot()->xAxis);
-    QCOMPARE(chart.plot()->plottable(t)->valueAxis(), chart.plot()->yAxis2);
+        chart.clearSeries(p);
+        QCOMPARE(chart.pointCount(p), 0);
+        QCOMPARE(chart.pointCount(t), 1);
+        chart.appendPoint(p, 99.0f); // x starts at 0 again
+        QCOMPARE(chart.pointValue(p, 0), 99.0f);
+        QCOMPARE(chart.plot()->plottable(p)->getKeyRange(found).upper, 0.0);
+    }
 
-    chart.setPointValue(p, 2, -1.0f);
-    QCOMPARE(chart.pointValue(p, 2), -1.0f);
-    QCOMPARE(chart.pointCount(p), 5);
+    void bottomAutoMaximumFollowsLargestX() {
+        Chart chart;
+        const int a = chart.addSeries(Chart::Left);
+        const int b = chart.addSeries(Chart::Right);
+        chart.setAxisRange(Chart::Bottom, 0, 600);
+        for (int i = 0; i < 700; ++i)
+            chart.appendPoint(a, 1.0f);
+        QCOMPARE(chart.axisMaximum(Chart::Bottom), 600.0); // fixed until switched
 
-    chart.clearSeries(p);
-    QCOMPARE(chart.pointCount(p), 0);
-    QCOMPARE(chart.pointCount(t), 1);
-    chart.appendPoint(p, 99.0f); // x starts at 0 again
-    QCOMPARE(chart.pointCount(p), 1);
-    QCOMPARE(chart.pointValue(p, 0), 99.0f);
-}
+        chart.setAxisAutoMaximum(Chart::Bottom, true);
+        QVERIFY(chart.axisAutoMaximum(Chart::Bottom));
+        QCOMPARE(chart.axisMaximum(Chart::Bottom), 699.0);
+        for (int i = 0; i < 900; ++i)
+            chart.appendPoint(b, 2.0f);
+        QCOMPARE(chart.axisMaximum(Chart::Bottom), 899.0);
+        QCOMPARE(chart.axisMinimum(Chart::Bottom), 0.0);
+        QCOMPARE(chart.plot()->xAxis->range().upper, 899.0);
 
-void tst_Chart::outOfRangeAccessIsIgnored() {
-    Chart chart;
-    const int s = chart.addSeries(Chart::Left);
-    chart.appendPoint(s, 1.0f);
-    chart.appendPoint(5, 2.0f);
-    chart.appendPoint(-1, 2.0f);
-    chart.setPointValue(s, 1, 3.0f);
-    chart.setPointValue(s, -1, 3.0f);
-    chart.setSeriesPen(7, 3, Qt::red);
-    QCOMPARE(chart.pointCount(s), 1);
-    QCOMPARE(chart.pointValue(s, 0), 1.0f);
-    QVERIFY(std::isnan(chart.pointValue(s, 1)));
-    QVERIFY(std::isnan(chart.pointValue(3, 0)));
-    QCOMPARE(chart.pointCount(3), 0);
-}
-
-void tst_Chart::bottomAutoMaximumFollowsLargestX() {
-    Chart chart;
-    const int a = chart.addSeries(Chart::Left);
-    const int b = chart.addSeries(Chart::Right);
-    chart.setAxisRange(Chart::Bottom, 0, 600);
-    for (int i = 0; i < 700; ++i)
-        chart.appendPoint(a, 1.0f);
-    QCOMPARE(chart.axisMaximum(Chart::Bottom), 600.0); // fixed until switched
-
-    chart.setAxisAutoMaximum(Chart::Bottom, true);
-    QVERIFY(chart.axisAutoMaximum(Chart::Bottom));
-    QCOMPARE(chart.axisMaximum(Chart::Bottom), 699.0);
-    for (int i = 0; i < 900; ++i)
+        chart.setAxisAutoMaximum(Chart::Bottom, false);
         chart.appendPoint(b, 2.0f);
-    QCOMPARE(chart.axisMaximum(Chart::Bottom), 899.0);
-    QCOMPARE(chart.axisMinimum(Chart::Bottom), 0.0);
-    QCOMPARE(chart.plot()->xAxis->range().upper, 899.0);
-
-    chart.setAxisAutoMaximum(Chart::Bottom, false);
-    chart.appendPoint(b, 2.0f);
-    QCOMPARE(chart.axisMaximum(Chart::Bottom), 899.0);
-}
-
-void tst_Chart::legendListsTitles() {
-    Chart chart;
-    chart.addSeries(Chart::Left, QStringLiteral("压力"));
-    const int t = chart.addSeries(Chart::Right);
-    chart.setSeriesTitle(t, QStringLiteral("温度"));
-    QCOMPARE(chart.seriesTitle(t), QStringLiteral("温度"));
-    QCPLegend* legend = chart.plot()->legend;
-    QCOMPARE(legend->itemCount(), 2);
-    QStringList names;
-    for (int i = 0; i < legend->itemCount(); ++i)
-        names << qobject_cast<QCPPlottableLegendItem*>(legend->item(i))->plottable()->name();
-    QCOMPARE(names, QStringList({QStringLiteral("压力"), QStringLiteral("温度")}));
-}
-
-void tst_Chart::penWidthIsBounded_data() {
-    QTest::addColumn<int>("width");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("zero is the thinnest pen") << 0 << 0;
-    QTest::newRow("ordinary") << 3 << 3;
-    QTest::newRow("negative from a damaged config") << -4 << 0;
-    QTest::newRow("absurdly wide") << 100000 << 64;
-}
-
-void tst_Chart::penWidthIsBounded() {
-    QFETCH(int, width);
-    QFETCH(int, expected);
-    Chart chart;
-    const int s = chart.addSeries(Chart::Left);
-    chart.setSeriesPen(s, width, QColor(12, 34, 56));
-    QCOMPARE(chart.seriesPen(s).width(), expected);
-    QCOMPARE(chart.seriesPen(s).color(), QColor(12, 34, 56));
-}
-
-void tst_Chart::mutationsCoalesceIntoOneRedraw() {
-    Chart chart;
-    chart.resize(400, 300);
-    for (int i = 0; i < 16; ++i)
-        chart.addSeries(i < 8 ? Chart::Left : Chart::Right);
-    QTest::qWait(20);
-    QSignalSpy replots(chart.plot(), &QCustomPlot::afterReplot);
-    for (int i = 0; i < 16; ++i)
-        chart.appendPoint(i, float(i));
-    chart.setAxisRange(Chart::Left, -10, 10);
-    QCOMPARE(replots.count(), 0);
-    QTRY_COMPARE(replots.count(), 1);
-    QTest::qWait(20);
-    QCOMPARE(replots.count(), 1);
-}
-
-void tst_Chart::renderPaintsInsideTargetOnly_data() {
-    QTest::addColumn<QRect>("target");
-    QTest::addColumn<int>("dpi");
-    QTest::newRow("screen, wide") << QRect(37, 21, 500, 200) << 96;
-    QTest::newRow("screen, tall") << QRect(300, 10, 150, 420) << 96;
-    QTest::newRow("printer resolution") << QRect(100, 80, 1200, 820) << 300;
-}
-
-void tst_Chart::renderPaintsInsideTargetOnly() {
-    QFETCH(QRect, target);
-    QFETCH(int, dpi);
-    Chart chart;
-    chart.resize(300, 300);
-    chart.setTitle("title");
-    chart.setFoot({"first foot line", "second"});
-    chart.setLegendVisible(true);
-    const int s = chart.addSeries(Chart::Left, "p");
-    chart.setSeriesPen(s, 3, Qt::red);
-    chart.setAxisRange(Chart::Left, 0, 100);
-    for (int i = 0; i < 1000; ++i)
-        chart.appendPoint(s, 50.0f + 40.0f * float(std::sin(i / 50.0)));
-    chart.setAxisAutoMaximum(Chart::Bottom, true);
-
-    const QColor fill(0, 200, 0);
-    QImage image(target.right() + 60, target.bottom() + 40, QImage::Format_ARGB32);
-    image.setDotsPerMeterX(int(dpi / 0.0254));
-    image.setDotsPerMeterY(int(dpi / 0.0254));
-    image.fill(fill);
-    {
-        QPainter painter(&image);
-        chart.render(&painter, target);
+        QCOMPARE(chart.axisMaximum(Chart::Bottom), 899.0);
     }
-    int changedInside = 0;
-    int red = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            if (!target.contains(x, y)) {
-                QVERIFY2(c == fill, qPrintable(QString("painted at %1,%2").arg(x).arg(y)));
-                continue;
-            }
-            changedInside += c != fill;
-            red += c.red() > 200 && c.green() < 80 && c.blue() < 80;
+
+    void legendListsTitles() {
+        Chart chart;
+        chart.addSeries(Chart::Left, QStringLiteral("压力"));
+        const int t = chart.addSeries(Chart::Right);
+        chart.setSeriesTitle(t, QStringLiteral("温度"));
+        QCOMPARE(chart.seriesTitle(t), QStringLiteral("温度"));
+        QCPLegend* legend = chart.plot()->legend;
+        QCOMPARE(legend->itemCount(), 2);
+        QStringList names;
+        for (int i = 0; i < legend->itemCount(); ++i)
+            names << qobject_cast<QCPPlottableLegendItem*>(legend->item(i))->plottable()->name();
+        QCOMPARE(names, QStringList({QStringLiteral("压力"), QStringLiteral("温度")}));
+    }
+
+    void penWidthIsBounded_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("zero is the thinnest pen") << 0 << 0;
+        QTest::newRow("ordinary") << 3 << 3;
+        QTest::newRow("negative from a damaged config") << -4 << 0;
+        QTest::newRow("absurdly wide") << 100000 << 64;
+    }
+
+    void penWidthIsBounded() {
+        QFETCH(int, width);
+        QFETCH(int, expected);
+        Chart chart;
+        const int s = chart.addSeries(Chart::Left);
+        chart.setSeriesPen(s, width, QColor(12, 34, 56));
+        QCOMPARE(chart.seriesPen(s).width(), expected);
+        QCOMPARE(chart.seriesPen(s).color(), QColor(12, 34, 56));
+    }
+
+    void mutationsCoalesceIntoOneRedraw() {
+        Chart chart;
+        chart.resize(400, 300);
+        for (int i = 0; i < 16; ++i)
+            chart.addSeries(i < 8 ? Chart::Left : Chart::Right);
+        QTest::qWait(20);
+        QSignalSpy replots(chart.plot(), &QCustomPlot::afterReplot);
+        for (int i = 0; i < 16; ++i)
+            chart.appendPoint(i, float(i));
+        chart.setAxisRange(Chart::Left, -10, 10);
+        QCOMPARE(replots.count(), 0);
+        QTRY_COMPARE(replots.count(), 1);
+        QTest::qWait(20);
+        QCOMPARE(replots.count(), 1);
+    }
+
+    void renderPaintsInsideTargetOnly_data() {
+        QTest::addColumn<QRect>("target");
+        QTest::addColumn<int>("dpi");
+        QTest::newRow("screen, wide") << QRect(37, 21, 500, 200) << 96;
+        QTest::newRow("screen, tall") << QRect(300, 10, 150, 420) << 96;
+        QTest::newRow("printer resolution") << QRect(100, 80, 1200, 820) << 300;
+    }
+
+    void renderPaintsInsideTargetOnly() {
+        QFETCH(QRect, target);
+        QFETCH(int, dpi);
+        Chart chart;
+        chart.resize(300, 300);
+        chart.setTitle("title");
+        chart.setFoot({"first foot line", "second"});
+        chart.setLegendVisible(true);
+        const int s = chart.addSeries(Chart::Left, "p");
+        chart.setSeriesPen(s, 3, Qt::red);
+        chart.setAxisRange(Chart::Left, 0, 100);
+        for (int i = 0; i < 1000; ++i)
+            chart.appendPoint(s, 50.0f + 40.0f * float(std::sin(i / 50.0)));
+        chart.setAxisAutoMaximum(Chart::Bottom, true);
+
+        const QColor fill(0, 200, 0);
+        QImage image(target.right() + 60, target.bottom() + 40, QImage::Format_ARGB32);
+        image.setDotsPerMeterX(int(dpi / 0.0254));
+        image.setDotsPerMeterY(int(dpi / 0.0254));
+        image.fill(fill);
+        {
+            QPainter painter(&image);
+            chart.render(&painter, target);
         }
+        int changedInside = 0;
+        int red = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (!target.contains(x, y)) {
+                    QVERIFY2(c == fill, qPrintable(QString("painted at %1,%2").arg(x).arg(y)));
+                    continue;
+                }
+                changedInside += c != fill;
+                red += c.red() > 200 && c.green() < 80 && c.blue() < 80;
+            }
+        }
+        // The white panel covers the target (stretched), and the curve is there.
+        QVERIFY(changedInside > target.width() * target.height() * 95 / 100);
+        QVERIFY(red > 100);
     }
-    // The white panel covers the target (stretched), and the curve is there.
-    QVERIFY(changedInside > target.width() * target.height() * 95 / 100);
-    QVERIFY(red > 100);
-}
+};
 
 QTEST_MAIN(tst_Chart)
 #include "tst_Chart.moc"

