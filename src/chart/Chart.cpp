@@ -184,6 +184,13 @@ void Chart::clearSeries(int series) {
     }
 }
 
+void Chart::setSeriesValues(int series, std::vector<float> values) {
+    if (DenseSeries* s = this->series(series)) {
+        s->setValues(std::move(values));
+        followData();
+    }
+}
+
 void Chart::setPointValue(int series, int index, float y) {
     DenseSeries* s = this->series(series);
     if (s && index >= 0 && index < s->count()) {

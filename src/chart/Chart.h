@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <vector>
 
 class QCustomPlot;
 class QCPAxis;
@@ -27,6 +28,8 @@ class Chart : public QWidget {
     int seriesCount() const;
     void appendPoint(int series, float y); // x = number of points held before
     void clearSeries(int series);
+    // Replaces all points at once; x is the index. One axis update for the whole array.
+    void setSeriesValues(int series, std::vector<float> values);
     void setPointValue(int series, int index, float y);
     int pointCount(int series) const;
     float pointValue(int series, int index) const;

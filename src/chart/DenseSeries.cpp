@@ -67,6 +67,11 @@ void DenseSeries::clear() {
     m_hasLargest = false;
 }
 
+void DenseSeries::setValues(std::vector<float> values) {
+    m_values = std::move(values);
+    m_largestKnown = false;
+}
+
 bool DenseSeries::largestValue(float& largest) const {
     if (!m_largestKnown) {
         m_hasLargest = false;

@@ -23,6 +23,7 @@ class DenseSeries : public QCPAbstractPlottable {
     void append(float y);
     void setValue(int index, float y);
     void clear();
+    void setValues(std::vector<float> values);
     // Columns per device pixel; above 1 when the picture is enlarged for a printer.
     void setOversampling(double factor) { m_oversampling = factor; }
     // Largest finite value; false when the series holds none.

@@ -193,7 +193,7 @@ void TFrmPrint::Button1Click() {
     input.rightMaximum = Chart1->axisMaximum(Chart::Right);
     input.filePath = HistoryQuery::dataFilePath(m_dataBaseDir, input.day);
 
-    const HistoryQuery::Result result = HistoryQuery::run(input, [this](int position, int maximum) {
+    HistoryQuery::Result result = HistoryQuery::run(input, [this](int position, int maximum) {
         PBar->setMin(0);
         PBar->setMax(maximum);
         PBar->setPosition(position);
@@ -213,10 +213,8 @@ void TFrmPrint::Button1Click() {
     }
     Chart1->setFoot({result.foot});
     for (int n = 0; n < HistoryQuery::kSeries; ++n) {
-        Chart1->clearSeries(n);
         Chart1->setSeriesTitle(n, result.titles[n]);
-        for (const float value : result.points[n])
-            Chart1->appendPoint(n, value);
+        Chart1->setSeriesValues(n, std::move(result.points[n]));
     }
     Chart1->setAxisMaximum(Chart::Left, result.leftMaximum);
     Chart1->setAxisMaximum(Chart::Right, result.rightMaximum);
