@@ -8,7 +8,11 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -181,10 +185,59 @@ bool markedReadOnly(const QString& path) {
     if (!info.exists())
         return false;
     const QFileDevice::Permissions permissions = info.permissions();
+#ifdef Q_OS_UNIX
     const bool owner = info.ownerId() == ::geteuid() || ::geteuid() == 0;
     if (owner)
         return !(permissions & QFileDevice::WriteOwner);
     return !info.isWritable();
+#else
+    // Windows reports the read-only attribute as the missing owner write permission.
+    return !(permissions & QFileDevice::WriteOwner);
+#endif
+}
+
+bool writeAt(QFile& file, qint64 offset, QByteArrayView bytes) {
+    return file.seek(offset) && file.write(bytes.data(), bytes.size()) == bytes.size() &&
+           file.flush();
+}
+
+// For a file whose folder takes no new file: the part that needs new space is written first
+// and cut off again when it does not fit, so a full disk leaves the old bytes as they were.
+bool writeInPlace(const QString& path, const QByteArray& out) {
+    QFile file(path);
+    if (!file.exists() || !file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return false;
+    const QByteArray old = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    const qint64 oldSize = old.size();
+    if (out.size() > oldSize && !writeAt(file, oldSize, QByteArrayView(out).sliced(oldSize))) {
+        file.resize(oldSize);
+        return false;
+    }
+    const qint64 common = std::min<qint64>(oldSize, out.size());
+    if (!writeAt(file, 0, QByteArrayView(out).first(common)) ||
+        (out.size() < oldSize && !file.resize(out.size()))) {
+        // Overwriting takes no new space, so this is a real I/O error: put back what was there.
+        writeAt(file, 0, old);
+        file.resize(oldSize);
+        return false;
+    }
+    return true;
+}
+
+// All or nothing: the new text goes to a temporary file that replaces the old one only when
+// every byte of it was written; a full disk otherwise renames a short file over the settings.
+bool replaceFile(const QString& path, const QByteArray& out) {
+    QSaveFile save(path);
+    if (!save.open(QIODevice::WriteOnly))
+        return writeInPlace(path, out);
+    if (save.write(out) != out.size() || !save.flush() ||
+        save.error() != QFileDevice::NoError) {
+        save.cancelWriting();
+        return false;
+    }
+    return save.commit();
 }
 
 // A name must read back as itself: it survives GBK, no byte of it ends its part of the line
@@ -281,16 +334,9 @@ bool IniWriteString(const QString& path, const QString& sectionName, const QStri
     for (const QByteArray& line : file.lines)
         out += line + file.newline;
 
-    // Write beside the old file and rename over it, so a crash never leaves half a file;
-    // QSaveFile keeps the old file's permissions and refuses a read-only one.
-    QSaveFile save(path);
-    if (!save.open(QIODevice::WriteOnly))
-        return false;
-    if (save.write(out) != out.size()) {
-        save.cancelWriting();
-        return false;
-    }
-    return save.commit();
+    // Written beside the old file and renamed over it, so a crash never leaves half a file;
+    // QSaveFile keeps the old file's permissions.
+    return replaceFile(path, out);
 }
 
 bool IniWriteInteger(const QString& path, const QString& section, const QString& key,

@@ -1,5 +1,7 @@
 #include "Ini.h"
+#include "SmallDisk.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringDecoder>
 #include <QTemporaryDir>
@@ -19,8 +21,9 @@ class TstIni : public QObject {
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(bytes);
     }
-    QByteArray readRaw() {
-        QFile f(m_path);
+    QByteArray readRaw() { return readAll(m_path); }
+    static QByteArray readAll(const QString& path) {
+        QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
@@ -229,14 +232,40 @@ class TstIni : public QObject {
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
     }
 
-    void write_unwritableFolder_leavesFileIntact() {
-        if (::geteuid() == 0)
-            QSKIP("root writes into any folder");
-        writeRaw("[s]\nk=1\n");
-        QVERIFY(
-            QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        QVERIFY(!IniWriteString(m_path, "s", "k", "2"));
-        QCOMPARE(readRaw(), QByteArray("[s]\nk=1\n"));
+    // A write either lands whole or leaves every byte as it was; a folder that takes no new
+    // file still lets a writable file take the write in place.
+    void write_fullDiskOrClosedFolder_data() {
+        QTest::addColumn<bool>("full");
+        QTest::addColumn<bool>("closedFolder");
+        QTest::addColumn<int>("valueBytes");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("full disk, same length") << true << false << 1 << false;
+        QTest::newRow("full disk, longer value") << true << false << 9000 << false;
+        QTest::newRow("closed folder") << false << true << 9000 << true;
+        QTest::newRow("closed folder, full disk, fits the last page") << true << true << 40 << true;
+        QTest::newRow("closed folder, full disk, needs a page") << true << true << 9000 << false;
+    }
+    void write_fullDiskOrClosedFolder() {
+        QFETCH(bool, full);
+        QFETCH(bool, closedFolder);
+        QFETCH(int, valueBytes);
+        SmallDisk disk(256);
+        if (!disk.mounted())
+            QSKIP(qPrintable(disk.reason()));
+        const QString path = disk.path() + "/config.ini";
+        QVERIFY(WriteDefaultConfig(path) && IniWriteString(path, "s", "k", "1"));
+        const QByteArray before = readAll(path);
+        // Root writes into any folder; as another user a root-owned folder is closed.
+        QVERIFY(!closedFolder || ::chown(qPrintable(path), 65534, 65534) == 0);
+        QVERIFY(!full || disk.fill());
+        if (closedFolder)
+            QVERIFY(::seteuid(65534) == 0);
+        const bool ok = IniWriteString(path, "s", "k", QString(valueBytes, u'7'));
+        QVERIFY(!closedFolder || ::seteuid(0) == 0);
+        QTEST(ok, "written");
+        const QByteArray after = QByteArray(before).replace("k=1", "k=" + QByteArray(valueBytes, '7'));
+        QCOMPARE(readAll(path), ok ? after : before);
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).size(), full ? 2 : 1);
     }
 
     void missingFolderOrFile_fails() {
