@@ -66,16 +66,18 @@ void onSignal(int) {
     [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
 }
 
+// With no message the usage was asked for: it goes to stdout and the exit is clean.
 [[noreturn]] void usage(const char* message) {
-    std::fprintf(stderr,
-                 "presmon-sim: %s\n"
+    std::FILE* out = message ? stderr : stdout;
+    if (message)
+        std::fprintf(out, "presmon-sim: %s\n", message);
+    std::fprintf(out,
                  "usage: presmon-sim [--link PATH] [--addresses 1,2,..] [--codes PT[,PT..]]\n"
                  "       [--latency MS] [--drop %%] [--corrupt %%] [--garbage %%] [--noise %%]\n"
-                 "       [--seed N]\n"
+                 "       [--seed N] [--help]\n"
                  "  --codes: decimal codes '1'..'4' of pressure and temperature, one pair per\n"
-                 "           address in --addresses order, or one pair for all\n",
-                 message);
-    std::exit(2);
+                 "           address in --addresses order, or one pair for all\n");
+    std::exit(message ? 2 : 0);
 }
 
 int toInt(const char* text, int low, int high, const char* what) {
@@ -105,6 +107,8 @@ Options parseOptions(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h")
+            usage(nullptr);
         if (i + 1 >= argc)
             usage(("missing value after " + arg).c_str());
         const char* value = argv[++i];
