@@ -82,17 +82,28 @@ bool AppendRecordRow(const QString& fileName, const QString& row, QString* error
     EnsureDirectory(monthDir);
 
     const bool headerDue = !info.exists();
-    const QByteArray lineEnd = headerDue ? QByteArray() : MissingLineEnd(fileName, info.size());
+    const qint64 sizeBefore = headerDue ? 0 : info.size();
+    const QByteArray lineEnd = headerDue ? QByteArray() : MissingLineEnd(fileName, sizeBefore);
 
+    // One write for the whole line, so a reader never meets a header without its first row
+    // or a row in two pieces that were written at different times.
+    QByteArray bytes = headerDue ? RecordHeader() + "\r\n" : lineEnd;
+    bytes += row.toLatin1() + "\r\n";
     QFile file(fileName);
     bool ok = file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
-    if (ok && headerDue)
-        ok = WriteWhole(file, RecordHeader() + "\r\n");
     if (ok)
-        ok = WriteWhole(file, lineEnd + row.toLatin1() + "\r\n");
+        ok = WriteWhole(file, bytes);
     if (!ok && error)
         *error = QStringLiteral("写入数据文件 %1 失败 (I/O error): %2")
                      .arg(QDir::toNativeSeparators(fileName), file.errorString());
+    // A row the disk took only in part is cut back off, so the next row starts on a line of its
+    // own; a file this append created goes again, so that the next one writes the header.
+    if (!ok && file.isOpen()) {
+        file.resize(sizeBefore);
+        file.close();
+        if (headerDue)
+            file.remove();
+    }
     file.close();
     return ok;
 }

@@ -1,0 +1,96 @@
+#include "FaultHarness.h"
+#include "SmallDisk.h"
+
+using namespace faults;
+
+// The program's folder lies on a small disk that fills up while it records.
+class TestFullDisk : public QObject {
+    Q_OBJECT
+  private slots:
+    void rowThatDoesNotFit_isCutBack_data();
+    void rowThatDoesNotFit_isCutBack();
+    void fullDiskWhileRecording_keepsSettingsAndWholeRows();
+};
+
+namespace {
+
+QByteArray Bytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+const QString kRow = QStringLiteral("65F40708,2024-03-15 08:30:00,12.345,25.6,0.0,0.0,0.0,0.0,0.0,"
+                                    "0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,");
+
+} // namespace
+
+void TestFullDisk::rowThatDoesNotFit_isCutBack_data() {
+    QTest::addColumn<int>("rowsBefore");
+    QTest::newRow("new day's file") << 0;
+    // The file's last page has room for part of a row only.
+    QTest::newRow("row torn at the page end") << 40;
+}
+
+void TestFullDisk::rowThatDoesNotFit_isCutBack() {
+    QFETCH(int, rowsBefore);
+    SmallDisk disk(128);
+    if (!disk.mounted())
+        QSKIP(qPrintable(disk.reason()));
+    const QString file = DailyFileName(disk.path(), QDate(2024, 3, 15));
+    for (int i = 0; i < rowsBefore; ++i)
+        QVERIFY(AppendRecordRow(file, kRow));
+    const QByteArray before = Bytes(file);
+    QVERIFY(rowsBefore == 0 || before.size() % 4096 > 4096 - kRow.size());
+    QVERIFY(disk.fill());
+
+    QString error;
+    QVERIFY(!AppendRecordRow(file, kRow, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(QFileInfo::exists(file), rowsBefore > 0);
+    QCOMPARE(Bytes(file), before);
+
+    disk.release();
+    QVERIFY(AppendRecordRow(file, kRow));
+    const QByteArray start = rowsBefore ? before : RecordHeader() + "\r\n";
+    QCOMPARE(Bytes(file), start + kRow.toLatin1() + "\r\n");
+}
+
+// What the operator met: starting or quitting on a full disk left config.ini holding one entry.
+void TestFullDisk::fullDiskWhileRecording_keepsSettingsAndWholeRows() {
+    SmallDisk disk(512);
+    if (!disk.mounted())
+        QSKIP(qPrintable(disk.reason()));
+    QTemporaryDir lineDir;
+    const QString link = lineDir.path() + "/ttySIM0";
+    Simulator sim(link);
+    QVERIFY(sim.start({"--addresses", "1,2,3,4,5,6,7,8", "--seed", "9"}));
+    QVERIFY(WriteConfig(disk.path(), link, {1, 2, 3, 4, 5, 6, 7, 8}));
+    const QByteArray settings = Bytes(disk.path() + "/config.ini");
+    QVERIFY(disk.fill());
+    WatchedLink serial(disk.path() + "/config.ini");
+    ErrorBoxes boxes;
+    boxes.modalMs = 0;
+    QStringList messages;
+    {
+        // The port's opening stores comid and baudrate, each a settings write on a full disk.
+        TFrmMain window(Environment(disk.path(), &serial, boxes, messages));
+        window.show();
+        QTest::qWait(2500);
+        QCOMPARE(Bytes(disk.path() + "/config.ini"), settings);
+        QVERIFY(!QFileInfo::exists(TodayFile(disk.path())));
+        qInfo("%d error boxes while the disk was full", boxes.shown);
+        disk.release();
+        QTest::qWait(3000);
+        window.muExitClick();
+    }
+    sim.stop();
+    QCOMPARE(Bytes(disk.path() + "/config.ini"), settings);
+    const DayFile day = DayFile::read(TodayFile(disk.path()));
+    QVERIFY(day.endsWithLineEnd && day.lines.size() >= 3);
+    QCOMPARE(day.lines.first(), RecordHeader());
+    for (qsizetype i = 1; i < day.lines.size(); ++i)
+        QVERIFY2(WellFormedRow(day.lines[i]), day.lines[i].constData());
+}
+
+QTEST_MAIN(TestFullDisk)
+#include "tst_FullDisk.moc"
