@@ -14,6 +14,26 @@ namespace {
 // Wider pens only slow the redraw down without showing more.
 constexpr int kMaxPenWidth = 64;
 
+// Both ends in the order that keeps lower <= upper throughout; an end that would cross the
+// other is skipped.
+void StepRange(double& lower, double& upper, double min, double max) {
+    const auto setMin = [&] {
+        if (min <= upper)
+            lower = min;
+    };
+    const auto setMax = [&] {
+        if (max >= lower)
+            upper = max;
+    };
+    if (min < lower) {
+        setMin();
+        setMax();
+    } else {
+        setMax();
+        setMin();
+    }
+}
+
 } // namespace
 
 Chart::Chart(QWidget* parent) : QWidget(parent), m_plot(new QCustomPlot(this)) {
@@ -40,6 +60,8 @@ Chart::Chart(QWidget* parent) : QWidget(parent), m_plot(new QCustomPlot(this)) {
     m_axes[Left] = {0.0, 100.0, false};
     m_axes[Right] = {0.0, 40.0, false};
     m_axes[Bottom] = {0.0, 600.0, false};
+    std::copy(std::begin(m_axes), std::end(m_axes), std::begin(m_programmed));
+    connect(m_plot, &QCustomPlot::mouseDoubleClick, this, &Chart::restoreAxisRanges);
     for (Axis axis : {Left, Right, Bottom}) {
         QCPAxis* a = qcpAxis(axis);
         // Zoom and pan by the operator become the axis' values, so later one-sided
@@ -114,6 +136,7 @@ void Chart::followData() {
         for (const DenseSeries* s : m_series)
             most = std::max(most, s->count());
         if (most > 0) {
+            m_programmed[Bottom].max = std::max(m_programmed[Bottom].min, double(most - 1));
             m_axes[Bottom].max = std::max(m_axes[Bottom].min, double(most - 1));
             applyRange(Bottom);
         }
@@ -131,6 +154,7 @@ void Chart::followData() {
             }
         }
         if (found) {
+            m_programmed[axis].max = std::max(m_programmed[axis].min, double(largest));
             m_axes[axis].max = std::max(m_axes[axis].min, double(largest));
             applyRange(axis);
         }
@@ -236,7 +260,11 @@ QString Chart::seriesTitle(int series) const {
 }
 
 bool Chart::setAxisMinimum(Axis axis, double min) {
-    if (!validAxis(axis) || !std::isfinite(min) || min > m_axes[axis].max)
+    if (!validAxis(axis) || !std::isfinite(min))
+        return false;
+    if (min <= m_programmed[axis].max)
+        m_programmed[axis].min = min;
+    if (min > m_axes[axis].max)
         return false;
     m_axes[axis].min = min;
     applyRange(axis);
@@ -244,7 +272,11 @@ bool Chart::setAxisMinimum(Axis axis, double min) {
 }
 
 bool Chart::setAxisMaximum(Axis axis, double max) {
-    if (!validAxis(axis) || !std::isfinite(max) || max < m_axes[axis].min)
+    if (!validAxis(axis) || !std::isfinite(max))
+        return false;
+    if (max >= m_programmed[axis].min)
+        m_programmed[axis].max = max;
+    if (max < m_axes[axis].min)
         return false;
     m_axes[axis].max = max;
     applyRange(axis);
@@ -252,14 +284,22 @@ bool Chart::setAxisMaximum(Axis axis, double max) {
 }
 
 void Chart::setAxisRange(Axis axis, double min, double max) {
-    if (!validAxis(axis) || !std::isfinite(min) || !std::isfinite(max) || min > max)
+    // A reversed pair is not refused whole: each end is tried in turn and a refused one
+    // skipped, so 500..200 over -100..100 gives -100..200.
+    if (!validAxis(axis) || !std::isfinite(min) || !std::isfinite(max))
         return;
-    if (min < m_axes[axis].min) {
-        setAxisMinimum(axis, min);
-        setAxisMaximum(axis, max);
-    } else {
-        setAxisMaximum(axis, max);
-        setAxisMinimum(axis, min);
+    AxisState programmed = m_programmed[axis];
+    StepRange(programmed.min, programmed.max, min, max);
+    StepRange(m_axes[axis].min, m_axes[axis].max, min, max);
+    m_programmed[axis] = programmed;
+    applyRange(axis);
+}
+
+void Chart::restoreAxisRanges() {
+    for (Axis axis : {Left, Right, Bottom}) {
+        m_axes[axis].min = m_programmed[axis].min;
+        m_axes[axis].max = m_programmed[axis].max;
+        applyRange(axis);
     }
 }
 
@@ -372,6 +412,35 @@ void Chart::render(QPainter* painter, const QRect& target) {
     const int height = std::max(1, int(std::lround(target.height() / sy)));
     {
         // Finer columns, or the enlargement would show them as steps.
+void Chart::placeLegendBesidePlot() {
+    QCPLegend* legend = m_plot->legend;
+    QCPAxisRect* rect = m_plot->axisRect();
+    QCPLayoutGrid* grid = m_plot->plotLayout();
+    if (legend->layout() != rect->insetLayout())
+        return; // placed already
+    int row = 0, col = 0;
+    for (int i = 0; i < grid->elementCount(); ++i) {
+        if (grid->elementAt(i) == rect)
+            grid->indexToRowCol(i, row, col);
+    }
+    // The axis rect's cell becomes [legend column | axis rect]; the title and foot rows
+    // keep spanning the whole width.
+    rect->insetLayout()->take(legend);
+    grid->take(rect);
+    auto* body = new QCPLayoutGrid;
+    grid->addElement(row, col, body);
+    auto* side = new QCPLayoutGrid;
+    body->addElement(0, 0, side);
+    body->addElement(0, 1, rect);
+    body->setColumnStretchFactor(0, 0.001);
+    body->setColumnSpacing(0);
+    side->addElement(0, 0, legend);
+    side->addElement(1, 0, new QCPLayoutElement); // keeps the legend at the top
+    side->setRowStretchFactor(0, 0.001);
+    side->setMargins(QMargins(4, 4, 0, 4));
+    scheduleReplot();
+}
+
         for (DenseSeries* s : m_series)
             s->setOversampling(std::max(sx, 1.0));
         QCPPainter recorder(&picture);

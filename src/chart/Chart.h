@@ -61,6 +61,11 @@ class Chart : public QWidget {
   private:
     struct AxisState {
         double min = 0.0;
+    // Moves the legend into a column of its own left of the axes, so it hides no curve.
+    void placeLegendBesidePlot();
+    // Back to the ranges the program last set, undoing the operator's zoom and pan (also
+    // what a double-click on the chart does).
+    void restoreAxisRanges();
         double max = 10.0;
         bool autoMax = false;
     };
@@ -82,3 +87,5 @@ class Chart : public QWidget {
     bool m_titleVisible = true;
     bool m_applying = false;
 };
+    // The ranges as the program's own calls left them, as if the operator never zoomed.
+    AxisState m_programmed[3];

@@ -37,8 +37,10 @@ class tst_Chart : public QObject {
             << Chart::Right << 0.0 << 40.0 << "range" << 20.0 << 400.0 << 20.0 << 400.0;
         QTest::newRow("range collapsed to a point")
             << Chart::Left << 0.0 << 1000.0 << "range" << 0.0 << 0.0 << 0.0 << 0.0;
-        QTest::newRow("reversed range refused")
-            << Chart::Left << 0.0 << 50.0 << "range" << 10.0 << 5.0 << 0.0 << 50.0;
+        QTest::newRow("reversed range moving up: maximum taken, minimum skipped")
+            << Chart::Left << -100.0 << 100.0 << "range" << 500.0 << 200.0 << -100.0 << 200.0;
+        QTest::newRow("reversed range moving down: minimum taken, maximum skipped")
+            << Chart::Left << 0.0 << 50.0 << "range" << -10.0 << -20.0 << -10.0 << 50.0;
         QTest::newRow("not a number refused")
             << Chart::Left << 0.0 << 50.0 << "max" << std::nan("") << 0.0 << 0.0 << 50.0;
     }
@@ -78,6 +80,29 @@ class tst_Chart : public QObject {
     }
 
     void rangeFromEmptyConfigStaysDrawable() {
+    // The operator zooms and pans; the program keeps setting one end; a double-click
+    // brings back what the program set, and later one-sided changes start from there.
+    void doubleClickRestoresProgrammedRanges() {
+        Chart chart;
+        chart.resize(400, 300);
+        chart.setAxisRange(Chart::Left, 500, 900); // moves up: maximum first
+        chart.setAxisMaximum(Chart::Right, 80);
+        chart.plot()->yAxis->setRange(-3000, -2000);
+        chart.plot()->yAxis2->setRange(13, 27);
+        chart.plot()->xAxis->setRange(700, 800);
+        chart.setAxisMaximum(Chart::Right, 120);
+        chart.setAxisMaximum(Chart::Bottom, 650); // refused on screen, kept as set
+        QCOMPARE(chart.axisMinimum(Chart::Right), 13.0);
+        QTest::mouseDClick(chart.plot(), Qt::LeftButton, {}, QPoint(200, 150));
+        for (auto [axis, min, max] : {std::tuple{Chart::Left, 500.0, 900.0},
+                                      {Chart::Right, 0.0, 120.0}, {Chart::Bottom, 0.0, 650.0}}) {
+            QCOMPARE(chart.axisMinimum(axis), min);
+            QCOMPARE(chart.axisMaximum(axis), max);
+        }
+        chart.setAxisMaximum(Chart::Right, 40);
+        QCOMPARE(chart.plot()->yAxis2->range(), QCPRange(0, 40));
+    }
+
         Chart chart;
         chart.resize(400, 300);
         chart.setAxisRange(Chart::Left, 0, 0);
