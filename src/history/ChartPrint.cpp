@@ -13,6 +13,14 @@ QRect ChartPrint::pageRect(int width, int height, int marginPercent) {
     return QRect(QPoint(x, y), QPoint(width - x - 1, height - y - 1));
 }
 
+void ChartPrint::drawPage(Chart& chart, QPainter& painter, const QSize& page, int marginPercent) {
+    const QRect target = pageRect(page.width(), page.height(), marginPercent);
+    painter.save();
+    painter.setClipRect(target);
+    chart.render(&painter, target);
+    painter.restore();
+}
+
 namespace {
 
 class OrientationRestorer {
@@ -35,15 +43,13 @@ QString ChartPrint::print(Chart& chart, QPrinter& printer, int marginPercent) {
     if (!printer.setPageOrientation(QPageLayout::Landscape))
         return QStringLiteral("The printer \"%1\" cannot print in landscape orientation.")
             .arg(printer.printerName());
-    const QRect target = pageRect(printer.width(), printer.height(), marginPercent);
     printer.setDocName(QStringLiteral("Chart1"));
     QPainter painter;
     if (!painter.begin(&printer))
         return QStringLiteral("The print job on \"%1\" could not be started.")
             .arg(printer.printerName().isEmpty() ? printer.outputFileName()
                                                  : printer.printerName());
-    painter.setClipRect(target);
-    chart.render(&painter, target);
+    drawPage(chart, painter, QSize(printer.width(), printer.height()), marginPercent);
     const bool drawn = printer.printerState() != QPrinter::Error;
     if (!drawn)
         printer.abort();

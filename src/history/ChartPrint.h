@@ -4,7 +4,9 @@
 #include <QString>
 
 class Chart;
+class QPainter;
 class QPrinter;
+class QSize;
 
 // Prints a chart on one landscape page, stretched into the page less its margins.
 class ChartPrint {
@@ -12,6 +14,10 @@ class ChartPrint {
     // Margins as a percentage of the printable width (left, right) and height (top,
     // bottom), each rounded to the nearest pixel; the right and bottom edges are exclusive.
     static QRect pageRect(int width, int height, int marginPercent = 7);
+
+    // Draws the chart stretched into a page of the given size less its margins.
+    static void drawPage(Chart& chart, QPainter& painter, const QSize& page,
+                         int marginPercent = 7);
 
     // The printer's orientation is restored however the job ends. Returns an empty text
     // on success, otherwise what went wrong.

@@ -66,7 +66,8 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     MaskEdit1->setInputMask(QStringLiteral("09:99;_"));
     MaskEdit1->setText(QStringLiteral("00:00"));
     MaskEdit1->setMaximumWidth(60);
-    DateTimePicker1->setMaximumWidth(92);
+    // Wide enough for the whole date beside the drop-down arrow in the strip's font.
+    DateTimePicker1->setMinimumWidth(DateTimePicker1->sizeHint().width());
     strip->addWidget(Label3, 0, 4);
     strip->addWidget(DateTimePicker1, 0, 5);
     strip->addWidget(Label1, 1, 4);
@@ -156,7 +157,7 @@ void TFrmPrint::FormCreate() {
     Chart1->setAxisGridColor(Chart::Bottom, QColor(128, 255, 128));
     Chart1->setTitleVisible(false);
     Chart1->setLegendVisible(true);
-    Chart1->setLegendAlignment(Qt::AlignLeft);
+    Chart1->placeLegendBesidePlot();
     Chart1->setFootAlignment(Qt::AlignLeft);
 }
 
@@ -240,12 +241,15 @@ void TFrmPrint::Button3Click() {
 }
 
 void TFrmPrint::Timer1Timer() {
-    // Unchanged pens are left alone: each change redraws up to 1.4 million points.
+    // Unchanged pens are left alone: each change redraws up to 1.4 million points. The stored
+    // values are compared with the stored values last applied, not with the chart's pen,
+    // which holds a width bounded to what it can draw.
     auto apply = [this](int series, int32_t width, int32_t colour) {
-        const QColor wanted = ColorValue::ToQColor(colour);
-        const QPen pen = Chart1->seriesPen(series);
-        if (pen.width() != width || pen.color() != wanted)
-            Chart1->setSeriesPen(series, width, wanted);
+        const std::pair<int32_t, int32_t> wanted{width, colour};
+        if (m_appliedPens[series] != wanted) {
+            Chart1->setSeriesPen(series, width, ColorValue::ToQColor(colour));
+            m_appliedPens[series] = wanted;
+        }
     };
     for (int n = 1; n <= 8; ++n) {
         apply(n - 1, m_state.LineWidthPress[n], m_state.LineColorPress[n]);

@@ -2,7 +2,10 @@
 
 #include <QDialog>
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <optional>
+#include <utility>
 
 class Chart;
 class QCheckBox;
@@ -62,4 +65,6 @@ class TFrmPrint : public QDialog {
     QString m_dataBaseDir;
     MessageFunction m_message;
     CurveSettingsOpener m_openCurveSettings;
+    // Width and colour value last handed to each series by Timer1Timer.
+    std::array<std::optional<std::pair<int32_t, int32_t>>, 16> m_appliedPens;
 };

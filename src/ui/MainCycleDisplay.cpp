@@ -1,7 +1,9 @@
 #include "MainCycleDisplay.h"
 
 #include "Chart.h"
+#include "ChartReadout.h"
 #include "ColorValue.h"
+#include "DailyRecord.h"
 #include "TFrmMain.h"
 
 #include <QLabel>
@@ -60,4 +62,11 @@ void MainCycleDisplay::setSeriesPen(int series, int width, int32_t color) {
 
 void MainCycleDisplay::appendPoint(int series, float y) {
     m_window.Chart1->appendPoint(series - 1, y);
+    // All sixteen series get their point of a tick together; the first one times it.
+    PointTimes& times = m_window.Chart1Readout->times();
+    const qint64 index = m_window.Chart1->pointCount(series - 1) - 1;
+    if (index != times.lastIndex()) {
+        const MainEnvironment& env = m_window.environment();
+        times.record(index, SecondCount(env.clock ? env.clock() : QDateTime::currentDateTime()));
+    }
 }

@@ -1,7 +1,9 @@
 #include "TFrmLine.h"
 
 #include "Chart.h"
+#include "ChartReadout.h"
 #include "ColorValue.h"
+#include "DailyRecord.h"
 #include "SharedState.h"
 
 #include <QCloseEvent>
@@ -32,6 +34,7 @@ TFrmLine::TFrmLine(SharedState& state, std::function<void(int)> onClosed, QWidge
     Chart1->setSeriesPen(Series1, 1, Qt::red);
     Series2 = Chart1->addSeries(Chart::Right, QStringLiteral("温度"));
     Chart1->setSeriesPen(Series2, 1, Qt::green);
+    Chart1Readout = new ChartReadout(Chart1);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -54,6 +57,10 @@ TFrmLine::TFrmLine(SharedState& state, std::function<void(int)> onClosed, QWidge
 void TFrmLine::setInstrument(int address) {
     GroupBox1->setTitle(QStringLiteral("0%1").arg(address));
     setWindowTitle(kCaptionPrefix + QString::number(address));
+}
+
+void TFrmLine::setClock(std::function<QDateTime()> clock) {
+    m_clock = std::move(clock);
 }
 
 int TFrmLine::instrument() const {
@@ -79,6 +86,8 @@ void TFrmLine::Timer1Timer() {
     Chart1->setSeriesPen(Series2, m_state.LineWidthTemp[n],
                          ColorValue::ToQColor(m_state.LineColorTemp[n]));
     Chart1->appendPoint(Series2, m_state.TempValue[n]);
+    const QDateTime now = m_clock ? m_clock() : QDateTime::currentDateTime();
+    Chart1Readout->times().record(Chart1->pointCount(Series1) - 1, SecondCount(now));
     ++m_state.CurveTickCount;
     // Past 600 shared ticks the whole curve is squeezed into the window instead of being cut.
     if (m_state.CurveTickCount >= 600 && !Chart1->axisAutoMaximum(Chart::Bottom))

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QDateTime>
 #include <QWidget>
 #include <functional>
 
 class Chart;
+class ChartReadout;
 class QGroupBox;
 class QTimer;
 struct SharedState;
@@ -25,10 +27,14 @@ class TFrmLine : public QWidget {
     // The address digit of a caption "仪表地址:n"; 0 for any other caption.
     static int AddressFromCaption(const QString& caption);
 
+    // The clock whose second each new point is read off at (the wall clock by default).
+    void setClock(std::function<QDateTime()> clock);
+
     void Timer1Timer();
 
     QGroupBox* GroupBox1 = nullptr;
     Chart* Chart1 = nullptr;
+    ChartReadout* Chart1Readout = nullptr;
     int Series1 = 0;
     int Series2 = 1;
     QTimer* Timer1 = nullptr;
@@ -41,5 +47,6 @@ class TFrmLine : public QWidget {
 
     SharedState& m_state;
     std::function<void(int)> m_onClosed;
+    std::function<QDateTime()> m_clock;
     bool m_closed = false;
 };

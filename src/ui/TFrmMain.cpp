@@ -1,6 +1,7 @@
 #include "TFrmMain.h"
 
 #include "Chart.h"
+#include "ChartReadout.h"
 #include "ColorValue.h"
 #include "Ini.h"
 #include "MainCycleDisplay.h"
@@ -138,10 +139,14 @@ void TFrmMain::buildMainChart() {
     Chart1->setAxisRange(Chart::Right, 0, 40);
     Chart1->setAxisGridVisible(Chart::Right, false);
     Chart1->setAxisRange(Chart::Bottom, 0, 600);
+    // Titles only name the values in the readout; the legend stays hidden.
     for (int n = 1; n <= SharedState::kInstruments; ++n)
-        Chart1->addSeries(Chart::Left); // Series1..Series8 at index 0..7
+        Chart1->addSeries(Chart::Left, QStringLiteral("压力%1").arg(n)); // Series1..8: 0..7
     for (int n = 1; n <= SharedState::kInstruments; ++n)
-        Chart1->addSeries(Chart::Right); // Series9..Series16 at index 8..15
+        Chart1->addSeries(Chart::Right, QStringLiteral("温度%1").arg(n)); // Series9..16: 8..15
+    Chart1Readout = new ChartReadout(Chart1);
+    // Switched-off instruments only draw zeros; the readout lists the ones being recorded.
+    Chart1Readout->setSeriesFilter([this](int series) { return isSwitchedOn(series % 8 + 1); });
 }
 
 void TFrmMain::buildMenu() {
@@ -221,6 +226,8 @@ void TFrmMain::FormCreate() {
 
 TFrmLine* TFrmMain::openCurveWindow(int address, bool cascade) {
     auto* window = new TFrmLine(m_state, [this](int n) { curveWindowClosed(n); });
+    if (m_env.clock)
+        window->setClock(m_env.clock);
     window->setInstrument(address);
     QMdiSubWindow* sub = mdiArea->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);

@@ -8,6 +8,7 @@
 #include <memory>
 
 class Chart;
+class ChartReadout;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -63,6 +64,7 @@ class TFrmMain : public QMainWindow {
     std::array<QGroupBox*, 9> GroupBoxOfAddress{};
     std::array<QLabel*, 17> Panels{}; // Panel1..Panel16 at their number
     Chart* Chart1 = nullptr;
+    ChartReadout* Chart1Readout = nullptr;
     QMenu* muCtrl = nullptr;
     QMenu* muSetting = nullptr;
     QMenu* muCy = nullptr;

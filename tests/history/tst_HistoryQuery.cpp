@@ -54,6 +54,12 @@ class TestHistoryQuery : public QObject {
         QTest::addColumn<QString>("foot");
         QTest::newRow("10 min") << "08:30" << 1 << 601 << secondsAt(kDay, 8, 30)
                                 << "查询数据时间段:2024-03-15 08:30 起,10分钟内数据";
+        QTest::newRow("30 min") << "08:30" << 2 << 1801 << secondsAt(kDay, 8, 30)
+                                << "查询数据时间段:2024-03-15 08:30 起,30分钟内数据";
+        QTest::newRow("2 hours") << "10:05" << 4 << 7201 << secondsAt(kDay, 10, 5)
+                                 << "查询数据时间段:2024-03-15 10:05 起,2小时内数据";
+        QTest::newRow("3 hours") << "22:00" << 5 << 10801 << secondsAt(kDay, 22, 0)
+                                 << "查询数据时间段:2024-03-15 22:00 起,3小时内数据";
         QTest::newRow("blank first hour") << " 8:30" << 3 << 3601 << secondsAt(kDay, 8, 30)
                                           << "查询数据时间段:2024-03-15  8:30 起,1小时内数据";
         QTest::newRow("23:55 crosses midnight")
@@ -173,9 +179,12 @@ class TestHistoryQuery : public QObject {
     void maximaGrowAcrossQueries() {
         const qint64 start = secondsAt(kDay, 8, 30);
         Scenario s(QStringLiteral("08:30"), 1,
-                   {"@1,t,63.0,45,", "@2,t,63.0,12,", "@3,t,1000,55,", "@700,t,900,900,"}, start);
+                   {"@1,t,63.0,45,", "@2,t,63.0,12,", "@3,t,1000,55,", "@4,t,80,60,",
+                    "@700,t,900,900,"},
+                   start);
         HistoryQuery::Result r = HistoryQuery::run(s.input);
-        // once per value above the maximum, never lowered, rows outside the window do nothing
+        // once per value above the maximum (not one equal to it), never lowered, rows outside
+        // the window do nothing
         QCOMPARE(r.leftMaximum, 80.0);
         QCOMPARE(r.rightMaximum, 60.0);
         s.input.leftMaximum = r.leftMaximum;

@@ -6,6 +6,8 @@
 #include "TgrdProgressBar.h"
 
 #include <QCheckBox>
+#include <QPainter>
+#include <qcustomplot.h>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPageLayout>
@@ -20,7 +22,9 @@ class TestTFrmPrint : public QObject {
   private slots:
     void pageRect_data();
     void pageRect();
+    void printsOneLandscapePageAndRestoresOrientation_data();
     void printsOneLandscapePageAndRestoresOrientation();
+    void pageIsDrawnStretchedInsideTheMargins();
     void previewFillsTheChart();
     void timerAppliesPens();
     void fitsItsDesignedSize();
@@ -41,7 +45,15 @@ void TestTFrmPrint::pageRect() {
     QCOMPARE(QRect(r.x(), r.y(), r.x() + r.width(), r.y() + r.height()), expected);
 }
 
+void TestTFrmPrint::printsOneLandscapePageAndRestoresOrientation_data() {
+    QTest::addColumn<int>("orientation");
+    QTest::newRow("portrait") << int(QPageLayout::Portrait);
+    QTest::newRow("landscape") << int(QPageLayout::Landscape);
+}
+
 void TestTFrmPrint::printsOneLandscapePageAndRestoresOrientation() {
+    QFETCH(int, orientation);
+    const auto before = QPageLayout::Orientation(orientation);
     QTemporaryDir dir;
     Chart chart;
     chart.resize(600, 400);
@@ -52,9 +64,9 @@ void TestTFrmPrint::printsOneLandscapePageAndRestoresOrientation() {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(dir.filePath(QStringLiteral("chart.pdf")));
-    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setPageOrientation(before);
     QCOMPARE(ChartPrint::print(chart, printer), QString());
-    QCOMPARE(printer.pageLayout().orientation(), QPageLayout::Portrait);
+    QCOMPARE(printer.pageLayout().orientation(), before);
     QCOMPARE(printer.docName(), QStringLiteral("Chart1"));
     QFile pdf(printer.outputFileName());
     QVERIFY(pdf.open(QIODevice::ReadOnly));
@@ -65,6 +77,25 @@ void TestTFrmPrint::printsOneLandscapePageAndRestoresOrientation() {
             .match(text);
     QVERIFY(box.hasMatch());
     QVERIFY(box.captured(1).toDouble() > box.captured(2).toDouble());
+}
+
+// The chart's white panel covers exactly the page less 7 % on each side.
+void TestTFrmPrint::pageIsDrawnStretchedInsideTheMargins() {
+    Chart chart;
+    chart.resize(600, 400);
+    chart.setFoot({QStringLiteral("foot")});
+    QImage page(1000, 700, QImage::Format_ARGB32);
+    page.fill(Qt::transparent);
+    QPainter painter(&page);
+    ChartPrint::drawPage(chart, painter, page.size());
+    painter.end();
+    const QRect inside(70, 49, 860, 602);
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            if (qAlpha(page.pixel(x, y)) != (inside.contains(x, y) ? 255 : 0))
+                QFAIL(qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+        }
+    }
 }
 
 void TestTFrmPrint::previewFillsTheChart() {
@@ -136,8 +167,14 @@ void TestTFrmPrint::timerAppliesPens() {
         state.LineWidthTemp[n] = 2;
         state.LineColorTemp[n] = ColorValue::Rgb(0, 20 * n, 0);
     }
+    state.LineWidthTemp[8] = 1000; // beyond what the chart draws
     TFrmPrint form(state, QString());
     form.Timer1Timer();
+    QCoreApplication::processEvents();
+    QSignalSpy redraws(form.Chart1->plot(), &QCustomPlot::beforeReplot);
+    form.Timer1Timer(); // nothing changed: nothing to redraw
+    QCoreApplication::processEvents();
+    QCOMPARE(redraws.count(), 0);
     QCOMPARE(form.Chart1->seriesPen(2).width(), 4);
     QCOMPARE(form.Chart1->seriesPen(2).color(), QColor(30, 0, 0));
     QCOMPARE(form.Chart1->seriesPen(15).color(), QColor(0, 160, 0));
@@ -152,6 +189,13 @@ void TestTFrmPrint::fitsItsDesignedSize() {
     QVERIFY2(form.minimumSizeHint().width() <= 800,
              qPrintable(QString::number(form.minimumSizeHint().width())));
     QCOMPARE(form.size(), QSize(800, 600));
+    QVERIFY(form.DateTimePicker1->width() >= form.DateTimePicker1->sizeHint().width());
+    // The legend stands in its own column and covers none of the plot; pages draw this layout.
+    QCustomPlot* plot = form.Chart1->plot();
+    plot->replot();
+    QVERIFY(plot->legend->visible());
+    QVERIFY(plot->legend->outerRect().right() < plot->axisRect()->outerRect().left());
+    QVERIFY(plot->legend->outerRect().height() < plot->axisRect()->outerRect().height());
 }
 
 QTEST_MAIN(TestTFrmPrint)

@@ -31,6 +31,7 @@ class TestTgrdProgressBar : public QObject {
         QTest::newRow("full") << 0 << 100 << 100 << 146;
         QTest::newRow("above max") << 0 << 100 << 250 << 146;
         QTest::newRow("below min") << 10 << 100 << -5 << 0;
+        QTest::newRow("offset range") << 100 << 200 << 150 << 73;
         QTest::newRow("empty range, above") << 7 << 7 << 8 << 146;
         QTest::newRow("empty range, at min") << 7 << 7 << 7 << 0;
         QTest::newRow("empty range, below") << 7 << 7 << 3 << 0;
