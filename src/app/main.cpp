@@ -1,4 +1,5 @@
 #include "Ini.h"
+#include "ProgramIcon.h"
 #include "SerialLink.h"
 #include "TFrmComSet.h"
 #include "TFrmMain.h"
@@ -11,6 +12,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("presmon"));
+    QApplication::setWindowIcon(ProgramIcon()); // the dialogs' icon too
 
     SerialLink link(ConfigPath());
     MainEnvironment env;

@@ -4,6 +4,7 @@
 #include "ChartReadout.h"
 #include "ColorValue.h"
 #include "DailyRecord.h"
+#include "ProgramIcon.h"
 #include "SharedState.h"
 
 #include <QCloseEvent>
@@ -17,6 +18,7 @@ TFrmLine::TFrmLine(SharedState& state, std::function<void(int)> onClosed, QWidge
     : QWidget(parent), m_state(state), m_onClosed(std::move(onClosed)) {
     setObjectName(QStringLiteral("FrmLine"));
     setWindowTitle(QStringLiteral("采样曲线"));
+    setWindowIcon(ProgramIcon());
     resize(547, 454);
 
     Chart1 = new Chart(this);

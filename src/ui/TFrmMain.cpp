@@ -6,6 +6,7 @@
 #include "Ini.h"
 #include "MainCycleDisplay.h"
 #include "PollCycle.h"
+#include "ProgramIcon.h"
 #include "TFrmComSet.h"
 #include "TFrmLine.h"
 #include "TFrmLineSet.h"
@@ -53,6 +54,7 @@ TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
     setGeometry(192, 113, 981, 768);
 
     auto* central = new QWidget(this);
+    setWindowIcon(ProgramIcon());
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -252,6 +254,7 @@ QList<TFrmLine*> TFrmMain::curveWindows() const {
     return windows;
 }
 
+    sub->setWindowIcon(window->windowIcon());
 void TFrmMain::closeCurveWindows(int address) {
     // Work on a copy: closing releases windows later, but the list must not shift under us.
     const QList<QMdiSubWindow*> subs = mdiArea->subWindowList(QMdiArea::CreationOrder);

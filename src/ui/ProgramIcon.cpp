@@ -1,0 +1,5 @@
+#include "ProgramIcon.h"
+
+QIcon ProgramIcon() {
+    return QIcon(QStringLiteral(":/icons/presmon.png"));
+}
