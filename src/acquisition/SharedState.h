@@ -32,5 +32,9 @@ struct SharedState {
     int32_t PointCount = 0;     // points in each main-chart series since its last reset
     int32_t CurveTickCount = 0; // shared by all curve windows, never reset
 
-    static int TempAxisMax(int32_t tempFull) { return (tempFull + 1) * 40; }
+    // Computed wide: a damaged TempFull must neither overflow nor give a maximum below 0.
+    static double TempAxisMax(int32_t tempFull) {
+        const int64_t max = (int64_t(tempFull) + 1) * 40;
+        return double(max > 0 ? max : 0);
+    }
 };

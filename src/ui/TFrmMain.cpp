@@ -336,9 +336,12 @@ void TFrmMain::LoadTimeTimer() {
         }
         return;
     }
-    if (firstRunPortChoice())
+    if (firstRunPortChoice()) {
+        // Also reached after a failed port change when config.ini holds no port: the
+        // cycle must get the port back.
+        m_state.PortBusy = false;
         SecCy->start();
-    else if (!m_closed)
+    } else if (!m_closed) {
         LoadTime->start();
 }
 
@@ -385,6 +388,7 @@ void TFrmMain::muComSetClick() {
     }
     m_state.BaudIndex = dialog.ComboBox2->currentIndex();
     m_state.PortName = dialog.ComboBox1->currentText();
+    }
     if (m_env.link->open(m_state.PortName, m_state.BaudIndex))
         m_state.PortBusy = false;
     else

@@ -8,9 +8,11 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -48,6 +50,7 @@ struct Harness {
     int comSetRuns = 0;
     std::function<void(TFrmComSet&)> onComSet;
     std::function<void(const QString&)> onError;
+    std::function<void(QDialog&)> onDialog;
     QDateTime now = QDateTime(QDate(2024, 3, 15), QTime(8, 30, 0));
 
     QString config() const { return dir.path() + "/config.ini"; }
@@ -69,7 +72,10 @@ struct Harness {
             if (onComSet)
                 onComSet(d);
         };
-        env.runDialog = [](QDialog&) {};
+        env.runDialog = [this](QDialog& d) {
+            if (onDialog)
+                onDialog(d);
+        };
         auto w = std::make_unique<TFrmMain>(env);
         w->LoadTime->stop(); // the tests run the start-up step themselves
         return w;
@@ -102,12 +108,17 @@ class TestTFrmMain : public QObject {
     void firstRun();
     void configuredPortKeptWholeAndOpened();
     void configuredPortFailingAsksAgain();
+    void failedChangeWithoutConfiguredPortResumesPolling();
     void startUpReopensCurveWindowsOnce();
-    void storedRangeBelowInitialIsApplied();
+    void storedRange_data();
+    void storedRange();
+    void startUpLoadsEachPenIntoItsSeries();
     void recordSwitchOpensAndClosesCurveWindow();
     void openAllThenCloseAll();
     void closingCurveWindowUnchecksAndShutdownStoresIt();
-    void commSettingsCancelResumesPolling();
+    void commSettingsPreselectsAndCancelKeepsAll_data();
+    void commSettingsPreselectsAndCancelKeepsAll();
+    void dialogsHoldTheirFlagForTheirWholeLife();
     void tickShowsAndRecordsReplies();
     void errorBoxesDoNotPileUp();
 };
@@ -204,6 +215,24 @@ void TestTFrmMain::configuredPortFailingAsksAgain() {
     QVERIFY(!w->state().PortBusy);
 }
 
+// config.ini holds no port (deleted, or not writable): the re-armed step takes the first-run
+// path, and the port it opens must be polled.
+void TestTFrmMain::failedChangeWithoutConfiguredPortResumesPolling() {
+    Harness h;
+    h.link.ports = {"ttyS0", "ttyS1"};
+    h.link.openResult = false;
+    h.onComSet = [](TFrmComSet& d) { d.Confirmed = true; };
+    auto w = h.make();
+    w->muComSetClick();
+    QVERIFY(w->state().PortBusy);
+    QVERIFY(w->LoadTime->isActive());
+    h.link.openResult = true;
+    w->LoadTimeTimer();
+    QCOMPARE(h.link.opened.last(), QStringLiteral("ttyS0@3"));
+    QVERIFY(w->SecCy->isActive());
+    QVERIFY(!w->state().PortBusy);
+}
+
 void TestTFrmMain::startUpReopensCurveWindowsOnce() {
     Harness h;
     WriteDefaultConfig(h.config());
@@ -224,14 +253,47 @@ void TestTFrmMain::startUpReopensCurveWindowsOnce() {
     QCOMPARE(w->curveWindows()[1]->GroupBox1->title(), QStringLiteral("05"));
 }
 
-void TestTFrmMain::storedRangeBelowInitialIsApplied() {
+// From the initial -100..100, ends set in the order that keeps minimum <= maximum.
+void TestTFrmMain::storedRange_data() {
+    QTest::addColumn<int>("y0");
+    QTest::addColumn<int>("yn");
+    QTest::addColumn<double>("min");
+    QTest::addColumn<double>("max");
+    QTest::newRow("wholly below the initial range") << -500 << -200 << -500.0 << -200.0;
+    QTest::newRow("inverted: maximum taken, minimum skipped") << 500 << 200 << -100.0 << 200.0;
+}
+
+void TestTFrmMain::storedRange() {
+    QFETCH(int, y0);
+    QFETCH(int, yn);
     Harness h;
     WriteDefaultConfig(h.config());
-    IniWriteInteger(h.config(), "mSet", "PresY0", -500);
-    IniWriteInteger(h.config(), "mSet", "PresYn", -200);
+    IniWriteInteger(h.config(), "mSet", "PresY0", y0);
+    IniWriteInteger(h.config(), "mSet", "PresYn", yn);
     auto w = h.make();
-    QCOMPARE(w->Chart1->axisMinimum(Chart::Left), -500.0);
-    QCOMPARE(w->Chart1->axisMaximum(Chart::Left), -200.0);
+    QTEST(w->Chart1->axisMinimum(Chart::Left), "min");
+    QTEST(w->Chart1->axisMaximum(Chart::Left), "max");
+}
+
+void TestTFrmMain::startUpLoadsEachPenIntoItsSeries() {
+    Harness h;
+    WriteDefaultConfig(h.config());
+    for (int n = 1; n <= 8; ++n) {
+        const QString key = QString::number(n);
+        IniWriteInteger(h.config(), "LineWidthPress", key, n % 5 + 1);
+        IniWriteInteger(h.config(), "LineColorPress", key, ColorValue::Rgb(n, 0, 0));
+        IniWriteInteger(h.config(), "LineWidthTemp", key, (n + 2) % 5 + 1);
+        IniWriteInteger(h.config(), "LineColorTemp", key, ColorValue::Rgb(0, n, 0));
+    }
+    auto w = h.make();
+    for (int n = 1; n <= 8; ++n) {
+        QCOMPARE(w->Chart1->seriesPen(n - 1).width(), n % 5 + 1);
+        QCOMPARE(w->Chart1->seriesPen(n - 1).color(), QColor(n, 0, 0));
+        QCOMPARE(w->Chart1->seriesPen(n + 7).width(), (n + 2) % 5 + 1);
+        QCOMPARE(w->Chart1->seriesPen(n + 7).color(), QColor(0, n, 0));
+    }
+    QCOMPARE(w->windowIcon().pixmap(32).toImage(),
+             QIcon(":/icons/presmon.png").pixmap(32).toImage());
 }
 
 void TestTFrmMain::recordSwitchOpensAndClosesCurveWindow() {
@@ -291,21 +353,86 @@ void TestTFrmMain::closingCurveWindowUnchecksAndShutdownStoresIt() {
     auto w = h.make();
     w->muAp[4]->trigger();
     w->state().PresY0 = -50;
+    w->setPanelColor(4, false, 0x008000);
+    w->setPanelColor(4, true, 0x00FFFF);
     w->curveWindows()[0]->parentWidget()->close();
     QVERIFY(!w->muAp[4]->isChecked());
+    QCOMPARE(w->panelColor(4, false), ColorValue::kButtonFace);
+    QCOMPARE(w->panelColor(4, true), ColorValue::kButtonFace);
     QCOMPARE(IniReadInteger(h.config(), "OpenOrClose", "4"), 1); // not written until shutdown
     w->close();
     QCOMPARE(IniReadInteger(h.config(), "OpenOrClose", "4"), 0);
     QCOMPARE(IniReadInteger(h.config(), "mSet", "PresY0"), -50);
 }
 
-void TestTFrmMain::commSettingsCancelResumesPolling() {
+void TestTFrmMain::commSettingsPreselectsAndCancelKeepsAll_data() {
+    QTest::addColumn<QString>("portName");
+    QTest::addColumn<int>("baudIndex");
+    QTest::addColumn<int>("portShown");
+    QTest::addColumn<int>("baudShown");
+    QTest::newRow("listed port") << "ttyS7" << 2 << 1 << 2;
+    QTest::newRow("listed twice: the last") << "ttyS0" << 4 << 2 << 4;
+    QTest::newRow("port not listed, rate out of range") << "ttyS9" << 5 << -1 << -1;
+    QTest::newRow("negative rate") << "ttyS7" << -1 << 1 << -1;
+}
+
+void TestTFrmMain::commSettingsPreselectsAndCancelKeepsAll() {
+    QFETCH(QString, portName);
+    QFETCH(int, baudIndex);
     Harness h;
-    h.link.ports = {"ttyS0"};
+    h.link.ports = {"ttyS0", "ttyS7", "ttyS0"};
+    int portShown = -2, baudShown = -2;
+    QString textShown = "?";
+    h.onComSet = [&](TFrmComSet& d) {
+        portShown = d.ComboBox1->currentIndex();
+        textShown = d.ComboBox1->currentText();
+        baudShown = d.ComboBox2->currentIndex();
+        d.ComboBox1->setCurrentIndex(0); // changed, then cancelled
+        d.ComboBox2->setCurrentIndex(0);
+    };
     auto w = h.make();
+    w->state().PortName = portName;
+    w->state().BaudIndex = baudIndex;
+    QFile config(h.config());
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    const QByteArray before = config.readAll();
+    config.close();
+
     w->muComSet->trigger(); // not confirmed
-    QVERIFY(!w->state().PortBusy);
+
+    QTEST(portShown, "portShown");
+    QTEST(baudShown, "baudShown");
+    QCOMPARE(textShown, portShown < 0 ? QString() : portName);
+    QCOMPARE(w->state().PortName, portName);
+    QCOMPARE(w->state().BaudIndex, baudIndex);
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    QCOMPARE(config.readAll(), before);
     QVERIFY(h.link.opened.isEmpty());
+    QVERIFY(!w->state().PortBusy); // the old port goes on being polled
+}
+
+// Each flag is set before its dialog exists and cleared only after it is gone.
+void TestTFrmMain::dialogsHoldTheirFlagForTheirWholeLife() {
+    Harness h;
+    h.link.isOpen = true;
+    auto w = h.make();
+    QStringList seen;
+    h.onDialog = [&](QDialog& d) {
+        auto flags = [&w, &seen](const char* when) {
+            seen << QStringLiteral("%1 busy=%2 history=%3")
+                        .arg(when)
+                        .arg(int(w->state().PortBusy))
+                        .arg(int(w->state().HistoryOpen));
+        };
+        flags(d.metaObject()->className());
+        connect(&d, &QObject::destroyed, w.get(), [flags] { flags("destroyed"); });
+    };
+    w->muAppSet->trigger();
+    w->muPrint->trigger();
+    QCOMPARE(seen, (QStringList{"TFrmPicAll busy=1 history=0", "destroyed busy=1 history=0",
+                                "TFrmPrint busy=0 history=1", "destroyed busy=0 history=1"}));
+    QVERIFY(!w->state().PortBusy);
+    QVERIFY(!w->state().HistoryOpen);
 }
 
 void TestTFrmMain::tickShowsAndRecordsReplies() {
@@ -313,6 +440,12 @@ void TestTFrmMain::tickShowsAndRecordsReplies() {
     h.link.isOpen = true;
     auto w = h.make();
     w->muAp[1]->trigger();
+    for (int n = 1; n <= 8; ++n) {
+        w->state().LineWidthPress[n] = n % 5 + 1;
+        w->state().LineColorPress[n] = ColorValue::Rgb(n, 0, 0);
+        w->state().LineWidthTemp[n] = (n + 2) % 5 + 1;
+        w->state().LineColorTemp[n] = ColorValue::Rgb(0, n, 0);
+    }
     h.link.fakePort.pendingReads << Reply(1, '3', "12345", '1') + Reply(1, '4', "00256", '3');
     w->SecCyTimer();
     QCOMPARE(w->panel(1, false)->text(), QStringLiteral("12.345"));
@@ -320,6 +453,11 @@ void TestTFrmMain::tickShowsAndRecordsReplies() {
     QCOMPARE(w->panelColor(1, false), 0x008000);
     QCOMPARE(w->Chart1->pointCount(0), 1);
     QCOMPARE(w->Chart1->pointValue(0, 0), 12.345f);
+    for (int n = 1; n <= 8; ++n) { // every pen re-applied to its own series
+        QCOMPARE(w->Chart1->seriesPen(n - 1).color(), QColor(n, 0, 0));
+        QCOMPARE(w->Chart1->seriesPen(n + 7).color(), QColor(0, n, 0));
+        QCOMPARE(w->Chart1->seriesPen(n + 7).width(), (n + 2) % 5 + 1);
+    }
     QFile csv(h.dir.path() + "/Data/2024/03/15.csv");
     QVERIFY(csv.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = csv.readAll().split('\n');
