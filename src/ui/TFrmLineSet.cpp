@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -259,6 +260,8 @@ bool TFrmLineSet::eventFilter(QObject* watched, QEvent* event) {
         if (watched == Edit2)
             return Edit2KeyPress(key);
     }
+    if (event->type() == QEvent::InputMethod && (watched == Edit1 || watched == Edit2))
+        entryInputMethod(static_cast<QLineEdit*>(watched), static_cast<QInputMethodEvent*>(event));
     return QDialog::eventFilter(watched, event);
 }
 
@@ -284,6 +287,21 @@ bool TFrmLineSet::entryKeyPress(QLineEdit* edit, QLineEdit* other, QKeyEvent* ev
     }
     edit->setText(TrimControl(edit->text()));
     return true;
+}
+
+void TFrmLineSet::entryInputMethod(QLineEdit* edit, QInputMethodEvent* event) {
+    // Text committed by an input method (pinyin, full-width digits) is typed text too: only
+    // the digits get through, and anything else trims the entry as a typed key does.
+    const QString committed = event->commitString();
+    QString digits;
+    for (QChar c : committed) {
+        if (c >= u'0' && c <= u'9')
+            digits += c;
+    }
+    if (digits.size() == committed.size())
+        return;
+    edit->setText(TrimControl(edit->text()));
+    event->setCommitString(digits);
 }
 
 void TFrmLineSet::btnOkClick() {

@@ -10,6 +10,7 @@ class ColorBox;
 class LineSample;
 class QComboBox;
 class QGroupBox;
+class QInputMethodEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -72,6 +73,7 @@ class TFrmLineSet : public QDialog {
     void buildControls();
     void presetRange(SignPanel* panel, QLineEdit* edit, int32_t value);
     bool entryKeyPress(QLineEdit* edit, QLineEdit* other, QKeyEvent* event);
+    void entryInputMethod(QLineEdit* edit, QInputMethodEvent* event);
     void showMessage(QMessageBox::Icon icon, const QString& text);
 
     SharedState& m_state;

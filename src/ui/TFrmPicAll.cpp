@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -254,6 +255,9 @@ bool TFrmPicAll::eventFilter(QObject* watched, QEvent* event) {
         if (watched == Edit2)
             return Edit2KeyPress(key);
     }
+    if (event->type() == QEvent::InputMethod && (watched == Edit1 || watched == Edit2))
+        magnitudeInputMethod(static_cast<QLineEdit*>(watched),
+                             static_cast<QInputMethodEvent*>(event));
     return QDialog::eventFilter(watched, event);
 }
 
@@ -279,10 +283,31 @@ bool TFrmPicAll::magnitudeKeyPress(QLineEdit* edit, QLineEdit* other, QKeyEvent*
         edit->setText(edit->text().trimmed());
         return true;
     }
+    limitBeforeDigit(edit);
+    return false;
+}
+
+void TFrmPicAll::limitBeforeDigit(QLineEdit* edit) {
     const int limit = edit->text().trimmed().contains(u'.') ? 5 : 4;
     // Lowering the limit below the text would cut a longer value read from the instrument.
     edit->setMaxLength(qMax(limit, int(edit->text().size())));
-    return false;
+}
+
+void TFrmPicAll::magnitudeInputMethod(QLineEdit* edit, QInputMethodEvent* event) {
+    // Text committed by an input method is typed text too: only its digits get through,
+    // under the same length limit, and anything else trims the edit as a typed key does.
+    const QString committed = event->commitString();
+    QString digits;
+    for (QChar c : committed) {
+        if (c >= u'0' && c <= u'9')
+            digits += c;
+    }
+    if (digits.size() != committed.size()) {
+        edit->setText(edit->text().trimmed());
+        event->setCommitString(digits);
+    }
+    if (!digits.isEmpty())
+        limitBeforeDigit(edit);
 }
 
 void TFrmPicAll::Button1Click() {

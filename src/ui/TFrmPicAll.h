@@ -7,6 +7,7 @@
 #include <functional>
 
 class QComboBox;
+class QInputMethodEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -81,6 +82,8 @@ class TFrmPicAll : public QDialog {
     void writeParameter(const Row& row);
     void toggleSign(const Row& row);
     bool magnitudeKeyPress(QLineEdit* edit, QLineEdit* other, QKeyEvent* event);
+    void magnitudeInputMethod(QLineEdit* edit, QInputMethodEvent* event);
+    void limitBeforeDigit(QLineEdit* edit);
     void showError(const QString& text);
 
     Port* m_port;

@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -255,14 +256,21 @@ class TestTFrmLineSet : public QObject {
         QCOMPARE(state.PresYn, 1000);
     }
 
+    // typed: keys, or with a leading "IME:" text committed by an input method
     void entryKeys_data() {
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("after");
-        QTest::newRow("digit") << "12" << QString("3") << "123";
-        QTest::newRow("minus swallowed") << "12" << QString("-") << "12";
-        QTest::newRow("point swallowed") << "12" << QString(".") << "12";
-        QTest::newRow("letter trims") << " 12 " << QString("a") << "12";
+        QTest::addColumn<bool>("focusMoves");
+        QTest::newRow("digit") << "12" << QString("3") << "123" << false;
+        QTest::newRow("minus swallowed") << "12" << QString("-") << "12" << false;
+        QTest::newRow("point swallowed") << "12" << QString(".") << "12" << false;
+        QTest::newRow("letter trims") << " 12 " << QString("a") << "12" << false;
+        QTest::newRow("backspace") << "12" << QString("\b") << "1" << false;
+        QTest::newRow("enter moves on") << "12" << QString("\r") << "12" << true;
+        QTest::newRow("IME digits") << "12" << QString("IME:34") << "1234" << false;
+        QTest::newRow("IME pinyin trims") << " 12 " << QString("IME:三4") << "124" << false;
+        QTest::newRow("IME full-width digit") << "12" << QString("IME:５") << "12" << false;
     }
 
     void entryKeys() {
@@ -271,9 +279,18 @@ class TestTFrmLineSet : public QObject {
         QFETCH(QString, after);
         SharedState state;
         TFrmLineSet dialog(state, m_ini);
+        dialog.show();
+        dialog.Edit1->setFocus();
         dialog.Edit1->setText(before);
-        QTest::keyClicks(dialog.Edit1, typed);
+        if (typed.startsWith("IME:")) {
+            QInputMethodEvent commit;
+            commit.setCommitString(typed.mid(4));
+            QCoreApplication::sendEvent(dialog.Edit1, &commit);
+        } else {
+            QTest::keyClicks(dialog.Edit1, typed);
+        }
         QCOMPARE(dialog.Edit1->text(), after);
+        QTEST(dialog.focusWidget() == dialog.Edit2, "focusMoves");
     }
 };
 

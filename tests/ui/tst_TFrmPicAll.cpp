@@ -3,6 +3,7 @@
 #include "TFrmPicAll.h"
 
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -183,14 +184,20 @@ class TestTFrmPicAll : public QObject {
         QCOMPARE(dialog->Panel1->text(), QStringLiteral("+"));
     }
 
+    // typed: keys, or with a leading "IME:" text committed by an input method
     void magnitudeKeys_data() {
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("after");
-        QTest::newRow("digits") << "" << QString("12") << "12";
-        QTest::newRow("point discarded") << "1" << QString(".") << "1";
-        QTest::newRow("letter trims") << " 1 " << QString("a") << "1";
-        QTest::newRow("fifth digit refused") << "" << QString("12345") << "1234";
+        QTest::addColumn<bool>("focusMoves");
+        QTest::newRow("digits") << "" << QString("12") << "12" << false;
+        QTest::newRow("point discarded") << "1" << QString(".") << "1" << false;
+        QTest::newRow("letter trims") << " 1 " << QString("a") << "1" << false;
+        QTest::newRow("fifth digit refused") << "" << QString("12345") << "1234" << false;
+        QTest::newRow("backspace") << "12" << QString("\b") << "1" << false;
+        QTest::newRow("enter moves on") << "12" << QString("\r") << "12" << true;
+        QTest::newRow("IME fifth digit refused") << "12" << QString("IME:345") << "1234" << false;
+        QTest::newRow("IME pinyin trims") << " 1 " << QString("IME:五5") << "15" << false;
     }
 
     void magnitudeKeys() {
@@ -198,9 +205,18 @@ class TestTFrmPicAll : public QObject {
         QFETCH(QString, typed);
         QFETCH(QString, after);
         auto dialog = quietDialog(&m_port);
+        dialog->show();
+        dialog->Edit2->setFocus();
         dialog->Edit2->setText(before);
-        QTest::keyClicks(dialog->Edit2, typed);
+        if (typed.startsWith("IME:")) {
+            QInputMethodEvent commit;
+            commit.setCommitString(typed.mid(4));
+            QCoreApplication::sendEvent(dialog->Edit2, &commit);
+        } else {
+            QTest::keyClicks(dialog->Edit2, typed);
+        }
         QCOMPARE(dialog->Edit2->text(), after);
+        QTEST(dialog->focusWidget() == dialog->Edit1, "focusMoves");
     }
 };
 
