@@ -112,6 +112,7 @@ class TstIni : public QObject {
         QTest::newRow("blanks") << QByteArray("k =  \t a b \t") << "a b";
         QTest::newRow("double quotes") << QByteArray("k= \" a \" ") << " a ";
         QTest::newRow("single quotes") << QByteArray("k='x'") << "x";
+        QTest::newRow("just a pair of quotes") << QByteArray("k=\"\"") << "";
         QTest::newRow("only one pair") << QByteArray("k=\"\"x\"\"") << "\"x\"";
         QTest::newRow("unmatched quotes") << QByteArray("k=\"x'") << "\"x'";
         QTest::newRow("lone quote") << QByteArray("k=\"") << "\"";
