@@ -29,4 +29,7 @@ class CycleDisplay {
     virtual void setSeriesPen(int series, int width, int32_t color) = 0;
     // The point's x is the number of points the series held before.
     virtual void appendPoint(int series, float y) = 0;
+
+    // Why the daily record cannot be written, while that lasts; empty once rows go in again.
+    virtual void setRecordFault(const QString& reason) = 0;
 };

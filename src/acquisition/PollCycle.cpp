@@ -19,60 +19,147 @@ QString TrimRow(const QString& row) {
     return row.mid(begin, end - begin);
 }
 
+qint64 MsOfSecond(qint64 ms) {
+    return ((ms % 1000) + 1000) % 1000;
+}
+
+// The moment a row that could be composed at `earliest` is composed: at once while that falls
+// early enough in its second, otherwise kRowOffsetMs into the second that follows.
+qint64 RowMoment(qint64 earliest) {
+    const qint64 ms = MsOfSecond(earliest);
+    if (ms >= PollCycle::kRowOffsetMs && ms <= PollCycle::kLateRowMs)
+        return earliest;
+    return earliest - ms + (ms < PollCycle::kRowOffsetMs ? 0 : 1000) + PollCycle::kRowOffsetMs;
+}
+
 } // namespace
 
 PollCycle::PollCycle(SharedState& state, CycleDisplay& display, QString baseDir, Clock clock,
-                     PauseFn pause, ErrorFn showError)
+                     Scheduler& scheduler, PortFn port, ErrorFn showError)
     : m_state(state), m_display(display), m_baseDir(std::move(baseDir)), m_clock(std::move(clock)),
-      m_pause(std::move(pause)), m_showError(std::move(showError)) {}
+      m_scheduler(scheduler), m_port(std::move(port)), m_showError(std::move(showError)) {}
 
-void PollCycle::tick(Port* port) {
-    m_dailyFileName = DailyFileName(m_baseDir, m_clock().date());
+Port* PollCycle::openPort() const {
+    Port* port = m_port ? m_port() : nullptr;
+    return port && port->isOpen() ? port : nullptr;
+}
+
+int PollCycle::pollCount() const {
+    if (m_state.PortBusy)
+        return 0;
+    int count = 0;
+    for (int n = 1; n <= SharedState::kInstruments; ++n)
+        count += m_display.isSwitchedOn(n) ? 1 : 0;
+    return count;
+}
+
+qint64 PollCycle::estimatedPollMs(int instruments) const {
+    return qint64(instruments * m_perInstrumentMs + 0.5);
+}
+
+qint64 PollCycle::leadMs(qint64 pollMs) const {
+    return std::clamp<qint64>(1000 - kSpareMs - pollMs, 0, kLeadMs);
+}
+
+bool PollCycle::tick() {
+    if (m_running) {
+        m_tickDue = true;
+        return false;
+    }
+    const qint64 now = m_clock().toMSecsSinceEpoch();
+    m_dailyFileName = DailyFileName(m_baseDir, QDateTime::fromMSecsSinceEpoch(now).date());
 
     // Computed wide: a damaged TempFull must neither overflow nor ask for a maximum below 0.
     const qint64 tempMax = (static_cast<qint64>(m_state.TempFull) + 1) * 40;
     m_display.setAxisMaximum(CycleDisplay::Right,
                              static_cast<double>(std::max<qint64>(0, tempMax)));
 
-    if (port && port->isOpen()) {
-        const bool anySwitchedOn = poll(*port);
-        if (!m_state.PortBusy && !takeReplies(*port))
-            return;
-        if (!anySwitchedOn || m_state.HistoryOpen) {
-            resetChart();
-        } else if (!record()) {
-            return;
-        }
+    m_running = true;
+    m_anyOn = false;
+    m_polled = 0;
+    m_startMs = now;
+    m_rowMs = RowMoment(now + estimatedPollMs(pollCount()));
+    if (!openPort()) {
+        end(true);
+        return true;
     }
-    m_display.setAxisRange(CycleDisplay::Left, m_state.PresY0, m_state.PresYn);
+    poll(1, '3');
+    return true;
 }
 
-bool PollCycle::poll(Port& port) {
-    bool anySwitchedOn = false;
-    for (int n = 1; n <= SharedState::kInstruments; ++n) {
-        if (m_display.isSwitchedOn(n)) {
-            anySwitchedOn = true;
+// Requests from instrument `address` on, starting with `command`; each write is followed by a
+// pause step, after which polling resumes with the next request.
+void PollCycle::poll(int address, char command) {
+    for (int n = address; n <= SharedState::kInstruments; ++n, command = '3') {
+        if (command == '3') {
+            if (!m_display.isSwitchedOn(n)) {
+                m_state.PresValue[n] = 0;
+                m_display.setPanelText(n, CycleDisplay::Pressure, QStringLiteral("0.0"));
+                m_state.TempValue[n] = 0;
+                m_display.setPanelText(n, CycleDisplay::Temperature, QStringLiteral("0.0"));
+                continue;
+            }
+            m_anyOn = true;
             m_display.setPanelColor(n, CycleDisplay::Pressure, kYellow);
             m_display.setPanelColor(n, CycleDisplay::Temperature, kYellow);
             if (m_state.PortBusy)
                 continue;
-            // A failed or timed-out write is not an error here: the instrument just stays silent.
-            for (char command : {'3', '4'}) {
-                port.write(BuildPollRequest(n, command));
-                if (m_pause)
-                    m_pause(kPauseMs);
-            }
-        } else {
-            m_state.PresValue[n] = 0;
-            m_display.setPanelText(n, CycleDisplay::Pressure, QStringLiteral("0.0"));
-            m_state.TempValue[n] = 0;
-            m_display.setPanelText(n, CycleDisplay::Temperature, QStringLiteral("0.0"));
+            ++m_polled;
         }
+        Port* port = openPort();
+        if (!port) {
+            // The line went away under the cycle: as with no port, nothing is shown or recorded.
+            end(true);
+            return;
+        }
+        // A failed or timed-out write is not an error here: the instrument just stays silent.
+        port->write(BuildPollRequest(n, command));
+        const int next = command == '3' ? n : n + 1;
+        const char nextCommand = command == '3' ? '4' : '3';
+        later(kPauseMs, [this, next, nextCommand] { poll(next, nextCommand); });
+        return;
     }
-    return anySwitchedOn;
+
+    const qint64 now = m_clock().toMSecsSinceEpoch();
+    if (m_polled > 0)
+        m_perInstrumentMs = double(now - m_startMs) / m_polled;
+    if (!m_anyOn) {
+        collect();
+        return;
+    }
+    if (now > m_rowMs)
+        m_rowMs = RowMoment(now);
+    // Never a second row in one second, whatever brought this cycle so close to the last.
+    if (m_rowMs < (m_lastRowSecond + 1) * 1000)
+        m_rowMs = (m_lastRowSecond + 1) * 1000 + kRowOffsetMs;
+    if (m_rowMs > now)
+        later(int(m_rowMs - now), [this] { collect(); });
+    else
+        collect();
 }
 
-bool PollCycle::takeReplies(Port& port) {
+void PollCycle::collect() {
+    QString error;
+    bool complete = true;
+    if (!m_state.PortBusy) {
+        Port* port = openPort();
+        if (!port) {
+            end(true);
+            return;
+        }
+        complete = takeReplies(*port, &error);
+    }
+    if (complete) {
+        if (!m_anyOn || m_state.HistoryOpen)
+            resetChart();
+        // The history window no longer stops the record: only the main chart stays empty.
+        if (m_anyOn)
+            complete = record(&error);
+    }
+    end(complete, error);
+}
+
+bool PollCycle::takeReplies(Port& port, QString* error) {
     QByteArray buffer(kBufferSize, '\0');
     const QByteArray received = port.read(kBufferSize);
     std::memcpy(buffer.data(), received.constData(),
@@ -99,7 +186,7 @@ bool PollCycle::takeReplies(Port& port) {
             m_display.setPanelColor(reading.address, quantity, kGreen);
         }
     } catch (const ConversionError& e) {
-        showError(QString::fromUtf8(e.what()));
+        *error = QString::fromUtf8(e.what());
         return false;
     }
     return true;
@@ -113,19 +200,28 @@ void PollCycle::resetChart() {
         m_display.clearSeries(series);
 }
 
-bool PollCycle::record() {
+// Composes and appends the row and, unless the history window is open, plots its points.
+// A failed append is shown once per fault: the error comes back only for the first failure
+// after a row was written.
+bool PollCycle::record(QString* error) {
+    m_lastRowSecond = m_clock().toMSecsSinceEpoch() / 1000;
     QString row = ComposeRecordRow(m_clock);
+    const bool plot = !m_state.HistoryOpen;
 
-    ++m_state.PointCount;
-    if (m_state.PointCount % kPageWidth == 0) {
-        m_display.setAxisMaximum(CycleDisplay::Bottom, m_state.PointCount + kPageWidth);
-        m_display.setAxisMinimum(CycleDisplay::Bottom, m_state.PointCount);
+    if (plot) {
+        ++m_state.PointCount;
+        if (m_state.PointCount % kPageWidth == 0) {
+            m_display.setAxisMaximum(CycleDisplay::Bottom, m_state.PointCount + kPageWidth);
+            m_display.setAxisMinimum(CycleDisplay::Bottom, m_state.PointCount);
+        }
     }
 
     constexpr int temperatureSeries = SharedState::kInstruments;
     for (int n = 1; n <= SharedState::kInstruments; ++n) {
         row += m_display.panelText(n, CycleDisplay::Pressure) + QLatin1Char(',');
         row += m_display.panelText(n, CycleDisplay::Temperature) + QLatin1Char(',');
+        if (!plot)
+            continue;
         m_display.setSeriesPen(n, m_state.LineWidthPress[n], m_state.LineColorPress[n]);
         m_display.setSeriesPen(n + temperatureSeries, m_state.LineWidthTemp[n],
                                m_state.LineColorTemp[n]);
@@ -133,12 +229,66 @@ bool PollCycle::record() {
         m_display.appendPoint(n + temperatureSeries, m_state.TempValue[n]);
     }
 
-    QString error;
-    if (!AppendRecordRow(m_dailyFileName, TrimRow(row), &error)) {
-        showError(error);
+    QString reason;
+    if (!AppendRecordRow(m_dailyFileName, TrimRow(row), &reason)) {
+        if (!m_recordFault)
+            *error = reason;
+        if (!m_recordFault || reason != m_recordFaultReason)
+            m_display.setRecordFault(reason);
+        m_recordFault = true;
+        m_recordFaultReason = reason;
         return false;
     }
+    if (m_recordFault) {
+        m_recordFault = false;
+        m_recordFaultReason.clear();
+        m_display.setRecordFault({});
+    }
     return true;
+}
+
+void PollCycle::end(bool setPressureAxis, const QString& error) {
+    if (setPressureAxis)
+        m_display.setAxisRange(CycleDisplay::Left, m_state.PresY0, m_state.PresYn);
+    m_running = false;
+    if (std::exchange(m_tickDue, false))
+        later(0, [this] { tick(); });
+    if (!error.isEmpty())
+        showError(error);
+    if (m_finished)
+        m_finished();
+    const QList<std::function<void()>> actions = std::exchange(m_afterCycle, {});
+    for (const auto& action : actions)
+        action();
+}
+
+void PollCycle::runAfterCycle(std::function<void()> action) {
+    if (m_running)
+        m_afterCycle << std::move(action);
+    else
+        action();
+}
+
+int PollCycle::msToNextTick() const {
+    const qint64 now = m_clock().toMSecsSinceEpoch();
+    const qint64 rowMs = m_rowMs != 0 ? m_rowMs : RowMoment(now);
+    const qint64 pollMs = estimatedPollMs(pollCount());
+    const qint64 start = rowMs + 1000 - pollMs - leadMs(pollMs);
+    // A tick met by a running cycle, or a step of the clock, lands on the next second that
+    // fits instead of firing at once or much later.
+    constexpr qint64 kMin = 200;
+    const qint64 delay = start - now;
+    if (delay < kMin || delay > kMin + 2000)
+        return int(kMin + MsOfSecond(delay - kMin));
+    return int(delay);
+}
+
+void PollCycle::later(int ms, std::function<void()> step) {
+    std::weak_ptr<int> alive = m_alive;
+    m_scheduler.after(ms, [alive, step = std::move(step)] {
+        if (alive.lock())
+            step();
+    });
 }
 
 void PollCycle::showError(const QString& text) {

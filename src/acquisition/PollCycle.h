@@ -3,47 +3,94 @@
 #include "CycleDisplay.h"
 #include "DailyRecord.h"
 #include "Port.h"
+#include "Scheduler.h"
 #include "SharedState.h"
 
+#include <QList>
 #include <QString>
 #include <functional>
+#include <memory>
 
 // One tick of the main window's once-a-second timer: polls the switched-on instruments,
-// shows and keeps their values, and plots and records them.
+// shows and keeps their values, and plots and records them. The pauses between requests are
+// steps on the scheduler, so the event loop runs while a cycle waits for the line.
 class PollCycle {
   public:
     // Shows an error to the operator; it may block in a modal loop, during which further
     // ticks run. Those ticks do not show another error until it returns.
     using ErrorFn = std::function<void(const QString& text)>;
+    // The open port, or null; asked afresh at every step, as the line may be closed meanwhile.
+    using PortFn = std::function<Port*()>;
 
     static constexpr int32_t kYellow = 0x00FFFF;
     static constexpr int32_t kGreen = 0x008000;
     static constexpr int kPauseMs = 50;
     static constexpr int kBufferSize = 256;
     static constexpr int kPageWidth = 600;
+    // A row is composed this far into its second, so the rounded data number and the
+    // truncated time text name the same second; one composed later than kLateRowMs waits
+    // for the next second rather than risk a duplicate.
+    static constexpr int kRowOffsetMs = 100;
+    static constexpr int kLateRowMs = 450;
+    // A tick starts up to kLeadMs earlier than its requests need, to absorb a late timer,
+    // but leaves kSpareMs of its second free so the next tick never meets it still running.
+    static constexpr int kLeadMs = 100;
+    static constexpr int kSpareMs = 50;
 
     PollCycle(SharedState& state, CycleDisplay& display, QString baseDir, Clock clock,
-              PauseFn pause, ErrorFn showError);
+              Scheduler& scheduler, PortFn port, ErrorFn showError);
 
-    // port: the open serial port, or null when there is none.
-    void tick(Port* port);
+    // Starts a cycle. A tick that comes while one is running is not run beside it: it is
+    // merged into one tick right after the running cycle ends, as an overdue timer fires
+    // once when a blocked loop returns. Returns false then.
+    bool tick();
+    bool running() const { return m_running; }
+    // Runs action at once, or, while a cycle is running, right after its read and the work
+    // that follows it: whoever takes the line over then never meets a cycle in flight.
+    void runAfterCycle(std::function<void()> action);
+    // Called at the end of every cycle, whether it recorded or not.
+    void setFinishedHandler(std::function<void()> handler) { m_finished = std::move(handler); }
+    // Milliseconds from now to the next tick, so that its row falls early in the next second;
+    // a cycle's length is estimated from the one before.
+    int msToNextTick() const;
 
     QString dailyFileName() const { return m_dailyFileName; }
     bool errorShowing() const { return m_errorShowing; }
 
   private:
-    bool poll(Port& port); // true when any instrument is switched on
-    bool takeReplies(Port& port);
+    Port* openPort() const;
+    int pollCount() const;
+    qint64 estimatedPollMs(int instruments) const;
+    qint64 leadMs(qint64 pollMs) const;
+    void poll(int address, char command);
+    void collect();
+    bool takeReplies(Port& port, QString* error);
     void resetChart();
-    bool record();
+    bool record(QString* error);
+    void end(bool setPressureAxis, const QString& error = {});
+    void later(int ms, std::function<void()> step);
     void showError(const QString& text);
 
     SharedState& m_state;
     CycleDisplay& m_display;
     QString m_baseDir;
     Clock m_clock;
-    PauseFn m_pause;
+    Scheduler& m_scheduler;
+    PortFn m_port;
     ErrorFn m_showError;
+    std::function<void()> m_finished;
+    QList<std::function<void()>> m_afterCycle;
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0); // pending steps check it
     QString m_dailyFileName;
     bool m_errorShowing = false;
+    bool m_running = false;
+    bool m_tickDue = false;
+    bool m_anyOn = false;
+    int m_polled = 0;
+    qint64 m_startMs = 0;
+    qint64 m_rowMs = 0;             // when this cycle's row is due, ms since the epoch
+    qint64 m_lastRowSecond = 0;     // of the last row composed, s since the epoch
+    double m_perInstrumentMs = 110; // two requests and their pauses, measured
+    bool m_recordFault = false;
+    QString m_recordFaultReason;
 };

@@ -18,7 +18,8 @@ int main(int argc, char* argv[]) {
     MainEnvironment env;
     env.baseDir = ExecutableDir();
     env.link = &link;
-    // Exchanges are write, fixed pause, one read: the pause blocks the GUI thread on purpose.
+    // The instrument settings dialog's exchanges (write, fixed pause, one read) still block:
+    // they run only on the operator's request. The polling cycle waits on timers instead.
     env.pause = [](int ms) { QThread::msleep(ms); };
     env.clock = [] { return QDateTime::currentDateTime(); };
     env.showMessage = [](const QString& text) {

@@ -70,3 +70,8 @@ void MainCycleDisplay::appendPoint(int series, float y) {
         times.record(index, SecondCount(env.clock ? env.clock() : QDateTime::currentDateTime()));
     }
 }
+
+void MainCycleDisplay::setRecordFault(const QString& reason) {
+    m_window.RecordStatus->setText(reason.isEmpty() ? QString()
+                                                    : QStringLiteral("数据记录失败: ") + reason);
+}

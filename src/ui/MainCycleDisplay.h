@@ -19,6 +19,7 @@ class MainCycleDisplay : public CycleDisplay {
     void clearSeries(int series) override;
     void setSeriesPen(int series, int width, int32_t color) override;
     void appendPoint(int series, float y) override;
+    void setRecordFault(const QString& reason) override;
 
   private:
     TFrmMain& m_window;

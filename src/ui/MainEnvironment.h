@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Port.h"
+#include "Scheduler.h"
 
 #include <QDateTime>
 #include <QString>
@@ -28,7 +29,8 @@ class LinkService {
 struct MainEnvironment {
     QString baseDir; // folder of config.ini and Data/
     LinkService* link = nullptr;
-    PauseFn pause;
+    PauseFn pause;            // the instrument settings dialog's exchanges, which block
+    Scheduler* scheduler = nullptr; // the polling cycle's steps; null: timers of the GUI thread
     std::function<QDateTime()> clock;
     std::function<void(const QString&)> showMessage; // information box, one OK button
     std::function<void(const QString&)> showError;   // the standard error box

@@ -12,6 +12,7 @@
 #include "TFrmLineSet.h"
 #include "TFrmPicAll.h"
 #include "TFrmPrint.h"
+#include "TimerScheduler.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -25,6 +26,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -83,15 +85,35 @@ TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
     LoadTime->setSingleShot(true);
     connect(LoadTime, &QTimer::timeout, this, &TFrmMain::LoadTimeTimer);
 
+    // Re-armed at every tick so that each row falls early in its own second: a fixed period
+    // drifts, and a row would now and then share its second with the one before.
     SecCy = new QTimer(this);
     SecCy->setObjectName(QStringLiteral("SecCy"));
     SecCy->setInterval(1000);
-    connect(SecCy, &QTimer::timeout, this, &TFrmMain::SecCyTimer);
+    SecCy->setSingleShot(true);
+    SecCy->setTimerType(Qt::PreciseTimer);
+    connect(SecCy, &QTimer::timeout, this, [this] {
+        SecCyTimer();
+        if (!m_closed)
+            SecCy->start(m_cycle->msToNextTick());
+    });
+
+    RecordStatus = new QLabel(statusBar());
+    RecordStatus->setObjectName(QStringLiteral("RecordStatus"));
+    statusBar()->addWidget(RecordStatus);
 
     m_display = std::make_unique<MainCycleDisplay>(*this);
     Clock clock = m_env.clock ? m_env.clock : Clock([] { return QDateTime::currentDateTime(); });
-    m_cycle = std::make_unique<PollCycle>(m_state, *m_display, m_env.baseDir, clock, m_env.pause,
-                                          [this](const QString& text) { showErrorOnce(text); });
+    Scheduler* scheduler = m_env.scheduler;
+    if (!scheduler) {
+        m_ownScheduler = std::make_unique<TimerScheduler>();
+        scheduler = m_ownScheduler.get();
+    }
+    LinkService* link = m_env.link;
+    m_cycle = std::make_unique<PollCycle>(
+        m_state, *m_display, m_env.baseDir, clock, *scheduler, [link] { return link->port(); },
+        [this](const QString& text) { showErrorOnce(text); });
+    m_cycle->setFinishedHandler([this] { emit cycleFinished(); });
 
     FormCreate();
     LoadTime->start();
@@ -366,6 +388,11 @@ bool TFrmMain::firstRunPortChoice() {
 }
 
 void TFrmMain::muComSetClick() {
+    // The dialog takes the line over: never while a cycle is still waiting for its replies.
+    if (m_cycle->running()) {
+        m_cycle->runAfterCycle([this] { muComSetClick(); });
+        return;
+    }
     m_state.PortBusy = true;
     const QStringList ports = m_env.link->list();
     if (ports.isEmpty()) {
@@ -447,6 +474,11 @@ void TFrmMain::muLineSetClick() {
 }
 
 void TFrmMain::muAppSetClick() {
+    // The dialog takes the line over: never while a cycle is still waiting for its replies.
+    if (m_cycle->running()) {
+        m_cycle->runAfterCycle([this] { muAppSetClick(); });
+        return;
+    }
     FlagGuard busy(m_state.PortBusy);
     TFrmPicAll dialog(m_env.link->port(), m_env.pause, this);
     if (m_env.runDialog)
@@ -467,7 +499,7 @@ void TFrmMain::muPrintClick() {
 }
 
 void TFrmMain::SecCyTimer() {
-    m_cycle->tick(m_env.link->port());
+    m_cycle->tick(); // skipped while the cycle before is still running
 }
 
 void TFrmMain::muExitClick() {
@@ -475,6 +507,12 @@ void TFrmMain::muExitClick() {
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event) {
+    // The port closes with the window: let a cycle in flight take its replies first.
+    if (m_cycle->running()) {
+        event->ignore();
+        m_cycle->runAfterCycle([this] { close(); });
+        return;
+    }
     FormClose();
     QMainWindow::closeEvent(event);
 }

@@ -18,6 +18,7 @@ class QTimer;
 class TFrmLine;
 class MainCycleDisplay;
 class PollCycle;
+class Scheduler;
 
 // The frame of the program: value row, main chart, curve windows and every menu command.
 // It owns the program-wide state for the whole run.
@@ -80,6 +81,11 @@ class TFrmMain : public QMainWindow {
     QAction* muShowAll = nullptr;
     QTimer* LoadTime = nullptr;
     QTimer* SecCy = nullptr;
+    QLabel* RecordStatus = nullptr; // the daily record's fault, empty while rows go in
+
+  signals:
+    // A polling cycle has ended, with or without a row.
+    void cycleFinished();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -97,6 +103,7 @@ class TFrmMain : public QMainWindow {
     MainEnvironment m_env;
     SharedState m_state;
     std::unique_ptr<MainCycleDisplay> m_display;
+    std::unique_ptr<Scheduler> m_ownScheduler; // when the environment brings none
     std::unique_ptr<PollCycle> m_cycle;
     QWidget* m_chartArea = nullptr;
     bool m_errorBoxOpen = false;

@@ -65,4 +65,7 @@ class RecordingDisplay : public CycleDisplay {
         penColor.at(series) = color;
     }
     void appendPoint(int series, float y) override { points.at(series) << y; }
+    void setRecordFault(const QString& reason) override { recordFault = reason; }
+
+    QString recordFault;
 };

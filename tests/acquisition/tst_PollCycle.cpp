@@ -1,4 +1,5 @@
 #include "FakePort.h"
+#include "ManualScheduler.h"
 #include "PollCycle.h"
 #include "RecordingDisplay.h"
 
@@ -36,35 +37,57 @@ QList<QByteArray> Lines(const QString& path) {
     return lines;
 }
 
+// Writes, reads and the scheduler's pauses in one list, in the order they happened; a write
+// takes writeMs of the manual clock, as the line takes time to send.
+struct SequencePort : FakePort {
+    QStringList log;
+    ManualScheduler* clock = nullptr;
+    int writeMs = 0;
+    qint64 write(const QByteArray& bytes) override {
+        log << "write " + QString::fromLatin1(bytes.mid(1, 4));
+        clock->now = clock->now.addMSecs(writeMs);
+        return FakePort::write(bytes);
+    }
+    QByteArray read(qint64 maxBytes) override {
+        log << QStringLiteral("read %1").arg(maxBytes);
+        return FakePort::read(maxBytes);
+    }
+};
+
 struct Rig {
     SharedState state;
     RecordingDisplay display;
-    FakePort port;
-    PauseRecorder pauses;
+    SequencePort port;
+    Port* current = &port;
+    ManualScheduler scheduler;
     QTemporaryDir base;
-    QList<QDateTime> clockSteps; // taken one per reading; the last one stays
     QStringList errors;
     std::function<void()> whileErrorShown;
-    PollCycle cycle{
-        state,
-        display,
-        base.path(),
-        [this] { return clockSteps.size() > 1 ? clockSteps.takeFirst() : clockSteps.first(); },
-        pauses.fn(),
-        [this](const QString& text) {
-            errors << text;
-            if (whileErrorShown)
-                whileErrorShown();
-        }};
+    PollCycle cycle{state,
+                    display,
+                    base.path(),
+                    [this] { return scheduler.now; },
+                    scheduler,
+                    [this] { return current; },
+                    [this](const QString& text) {
+                        errors << text;
+                        if (whileErrorShown)
+                            whileErrorShown();
+                    }};
 
     explicit Rig(std::initializer_list<int> switchedOn = {}) {
         for (int n : switchedOn)
             display.on[n] = true;
-        clockSteps << QDateTime(QDate(2024, 3, 15), QTime(8, 30));
+        port.clock = &scheduler;
+        scheduler.log = &port.log;
         state.PresY0 = -100;
         state.PresYn = 100;
     }
-    void tick() { cycle.tick(&port); }
+    // One whole cycle, its pauses run on the manual clock.
+    void tick() {
+        cycle.tick();
+        scheduler.runAll();
+    }
     QList<QByteArray> rows() const { return Lines(cycle.dailyFileName()).mid(1); }
     bool recorded() const { return QFileInfo::exists(base.filePath("Data")); }
     double leftMin() const { return display.axisMin[CycleDisplay::Left]; }
@@ -79,13 +102,24 @@ class TestPollCycle : public QObject {
     Q_OBJECT
 
   private slots:
-    void requestsGoOutInAddressOrder() {
+    // Each request is followed by its pause; a tick or a command meeting the running cycle
+    // waits for it. The last pause is held until the row's moment early in the second.
+    void requestsPausesAndReadInOneSequence() {
         Rig rig{8, 2, 5};
-        rig.tick();
-        QCOMPARE(rig.port.writes, (QList<QByteArray>{Poll(2, '3'), Poll(2, '4'), Poll(5, '3'),
-                                                     Poll(5, '4'), Poll(8, '3'), Poll(8, '4')}));
-        QCOMPARE(rig.pauses.pauses, QList<int>(6, 50));
-        QCOMPARE(rig.port.readSizes, QList<qint64>{256});
+        QVERIFY(rig.cycle.tick());
+        QVERIFY(!rig.cycle.tick());
+        rig.cycle.runAfterCycle([&] { rig.port.log << "command"; });
+        rig.scheduler.runAll();
+        const QStringList cycle{"write 02P3", "pause 50", "write 02P4", "pause 50", "write 05P3",
+                                "pause 50", "write 05P4", "pause 50", "write 08P3", "pause 50",
+                                "write 08P4", "pause 50"};
+        QCOMPARE(rig.port.log.mid(0, 15), cycle + QStringList({"pause 30", "read 256", "pause 0"}));
+        // The tick that met the running cycle comes right after it, the command before that.
+        QCOMPARE(rig.port.log.mid(15, 13), QStringList{"command"} + cycle);
+        QCOMPARE(rig.port.log.mid(28).filter("read"), QStringList{"read 256"});
+        QCOMPARE(rig.port.writes[0], Poll(2, '3'));
+        rig.cycle.runAfterCycle([&] { rig.port.log << "at once"; });
+        QCOMPARE(rig.port.log.last(), "at once");
     }
 
     void replySetsValueTextAndColour_data() {
@@ -173,13 +207,12 @@ class TestPollCycle : public QObject {
         rig.tick();
         QVERIFY(rig.port.writes.isEmpty());
         QVERIFY(rig.port.readSizes.isEmpty());
-        QVERIFY(rig.pauses.pauses.isEmpty());
         QCOMPARE(rig.display.colors[2][CycleDisplay::Pressure], PollCycle::kYellow);
         QCOMPARE(rig.rows().size(), 2);
         QVERIFY(rig.rows().at(1).contains(",0.0,0.0,3.25,0.0,"));
     }
 
-    void historyOpenPollsButKeepsChartEmpty() {
+    void historyOpenKeepsChartEmptyButRecords() {
         Rig rig{1};
         rig.state.HistoryOpen = true;
         rig.tick();
@@ -189,12 +222,13 @@ class TestPollCycle : public QObject {
         QCOMPARE(rig.display.colors[1][CycleDisplay::Pressure], PollCycle::kGreen);
         QCOMPARE(rig.state.PointCount, 0);
         QCOMPARE(rig.display.clears, 32);
-        QVERIFY(!QFile::exists(rig.cycle.dailyFileName()));
+        QCOMPARE(rig.rows().size(), 2);
+        QVERIFY(rig.rows().at(1).contains(",100,0.0,"));
 
         rig.state.HistoryOpen = false;
         rig.tick();
         QCOMPARE(rig.display.points[1], QList<float>{100.0f});
-        QCOMPARE(rig.rows().size(), 1);
+        QCOMPARE(rig.rows().size(), 3);
     }
 
     void nothingSwitchedOnResetsChartAndRecordsNothing() {
@@ -228,7 +262,9 @@ class TestPollCycle : public QObject {
         rig.state.TempFull = 2;
         rig.state.PresY0 = 5;
         rig.state.PresYn = 50;
-        rig.cycle.tick(nullptr);
+        rig.current = nullptr;
+        rig.tick();
+        rig.current = &rig.port;
         rig.port.open = false;
         rig.tick();
         QVERIFY(rig.display.colorLog.isEmpty());
@@ -349,6 +385,80 @@ class TestPollCycle : public QObject {
         QCOMPARE(rig.errors.size(), 2);
     }
 
+    // A lasting write fault is shown once and stays on show until a row goes in again.
+    void recordFaultShownOncePerEpisode() {
+        Rig rig{1};
+        QFile blocker(rig.base.filePath("Data"));
+        for (int episode = 1; episode <= 2; ++episode) {
+            QDir(rig.base.path()).rename("Data", QStringLiteral("Data.%1").arg(episode));
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            blocker.close();
+            for (int i = 0; i < 3; ++i)
+                rig.tick();
+            QCOMPARE(rig.errors.size(), episode);
+            QVERIFY(!rig.display.recordFault.isEmpty());
+            QVERIFY(blocker.remove());
+            rig.tick();
+            QCOMPARE(rig.display.recordFault, QString());
+            QCOMPARE(rig.rows().size(), 1);
+        }
+    }
+
+    // The port is asked for afresh at every step: a line closed between two requests ends
+    // the cycle without a read, a row or a point.
+    void lineClosedDuringCycleRecordsNothing() {
+        Rig rig{1, 2};
+        rig.cycle.tick();
+        rig.current = nullptr;
+        rig.scheduler.runAll();
+        QCOMPARE(rig.port.log, (QStringList{"write 01P3", "pause 50"}));
+        QVERIFY(!rig.cycle.running());
+        QVERIFY(!rig.recorded());
+        QVERIFY(rig.display.points[1].isEmpty());
+    }
+
+    // Ticks placed by the cycle itself, with timers firing late and writes taking time, give
+    // one row for every second, whose time text names the second of its data number.
+    void everySecondGetsOneRow_data() {
+        QTest::addColumn<int>("instruments");
+        QTest::addColumn<int>("writeMs");
+        QTest::addColumn<int>("lateMs");
+        QTest::newRow("one instrument") << 1 << 1 << 0;
+        QTest::newRow("eight at 9600 baud") << 8 << 6 << 2;
+        QTest::newRow("eight, busy event loop") << 8 << 6 << 6;
+    }
+    void everySecondGetsOneRow() {
+        QFETCH(int, instruments);
+        QFETCH(int, writeMs);
+        QFETCH(int, lateMs);
+        Rig rig;
+        for (int n = 1; n <= instruments; ++n)
+            rig.display.on[n] = true;
+        rig.scheduler.log = nullptr;
+        rig.port.writeMs = writeMs;
+        rig.scheduler.now = rig.scheduler.now.addMSecs(537);
+        QRandomGenerator random(instruments);
+        rig.scheduler.lateness = [&] { return int(random.bounded(lateMs + 1)); };
+        std::function<void()> secCy = [&] {
+            rig.cycle.tick();
+            rig.scheduler.after(rig.cycle.msToNextTick(), secCy);
+        };
+        rig.scheduler.after(1000, secCy);
+        rig.scheduler.advance(60 * 1000);
+
+        const QList<QByteArray> rows = rig.rows();
+        QVERIFY2(rows.size() >= 58, rows.join('\n').constData());
+        // The first tick knows no cycle length yet; from the second on every second counts.
+        for (qsizetype i = 1; i < rows.size(); ++i) {
+            const QList<QByteArray> fields = rows[i].split(',');
+            const qint64 number = fields[0].toLongLong(nullptr, 16);
+            QCOMPARE(number, rows[i - 1].split(',')[0].toLongLong(nullptr, 16) + 1);
+            const QDateTime text = QDateTime::fromString(QString::fromLatin1(fields[1]),
+                                                         QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+            QCOMPARE(SecondCount(text), number);
+        }
+    }
+
     void tickAcrossMidnightWritesIntoStartingDay_data() {
         QTest::addColumn<QDate>("day");
         QTest::addColumn<QByteArray>("number");
@@ -359,8 +469,7 @@ class TestPollCycle : public QObject {
         QFETCH(QDate, day);
         QFETCH(QByteArray, number);
         Rig rig{1};
-        rig.clockSteps = {QDateTime(day, QTime(23, 59, 59, 600)),
-                          QDateTime(day.addDays(1), QTime(0, 0, 0, 200))};
+        rig.scheduler.now = QDateTime(day, QTime(23, 59, 59, 600));
         rig.tick();
         QVERIFY(rig.errors.isEmpty());
         QCOMPARE(rig.cycle.dailyFileName(), DailyFileName(rig.base.path(), day));

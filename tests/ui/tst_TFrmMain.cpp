@@ -1,6 +1,7 @@
 #include "Chart.h"
 #include "ColorValue.h"
 #include "FakePort.h"
+#include "ManualScheduler.h"
 #include "Ini.h"
 #include "TFrmComSet.h"
 #include "TFrmLine.h"
@@ -45,6 +46,7 @@ class FakeLink : public LinkService {
 struct Harness {
     QTemporaryDir dir;
     FakeLink link;
+    ManualScheduler scheduler; // runs a cycle's pauses when the test says
     QStringList messages;
     QStringList errors;
     int comSetRuns = 0;
@@ -60,6 +62,7 @@ struct Harness {
         env.baseDir = dir.path();
         env.link = &link;
         env.pause = [](int) {};
+        env.scheduler = &scheduler;
         env.clock = [this] { return now; };
         env.showMessage = [this](const QString& t) { messages << t; };
         env.showError = [this](const QString& t) {
@@ -448,6 +451,7 @@ void TestTFrmMain::tickShowsAndRecordsReplies() {
     }
     h.link.fakePort.pendingReads << Reply(1, '3', "12345", '1') + Reply(1, '4', "00256", '3');
     w->SecCyTimer();
+    h.scheduler.runAll();
     QCOMPARE(w->panel(1, false)->text(), QStringLiteral("12.345"));
     QCOMPARE(w->panel(1, true)->text(), QStringLiteral("25.6"));
     QCOMPARE(w->panelColor(1, false), 0x008000);
@@ -478,16 +482,19 @@ void TestTFrmMain::errorBoxesDoNotPileUp() {
         for (; nested < 3; ++nested) {
             h.link.fakePort.pendingReads << bad;
             w->SecCyTimer();
+            h.scheduler.runAll();
         }
     };
     h.link.fakePort.pendingReads << bad;
     w->SecCyTimer();
+    h.scheduler.runAll();
     QVERIFY(h.errors.isEmpty()); // the box opens after the tick, not inside it
     QCoreApplication::processEvents();
     QCOMPARE(h.errors.size(), 1);
     QVERIFY(h.errors[0].contains("1x2y3"));
     h.link.fakePort.pendingReads << bad;
     w->SecCyTimer(); // the box was closed: the next failure shows again
+    h.scheduler.runAll();
     QCoreApplication::processEvents();
     QCOMPARE(h.errors.size(), 2);
 }
