@@ -12,7 +12,8 @@ class SerialLink : public LinkService {
     QStringList list() override;
     bool open(const QString& name, int baudIndex) override;
     void close() override { m_port.close(); }
-    Port* port() override { return m_port.isOpen() ? &m_port : nullptr; }
+    Port* port() override { return m_port.isOpen() && !m_port.lost() ? &m_port : nullptr; }
+    bool lost() override { return m_port.lost(); }
 
   private:
     QString m_configPath;

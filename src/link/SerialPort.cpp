@@ -1,10 +1,13 @@
 #include "SerialPort.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QSerialPort>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -87,6 +90,22 @@ void SerialPort::close() {
     if (m_port)
         m_port->close();
     m_port.reset();
+}
+
+bool SerialPort::lost() const {
+    if (!isOpen())
+        return false;
+    if (m_port->error() == QSerialPort::ResourceError)
+        return true;
+#ifdef Q_OS_UNIX
+    pollfd line{m_port->handle(), POLLIN, 0};
+    if (::poll(&line, 1, 0) > 0 && (line.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        return true;
+    return !QFileInfo::exists(QFile::decodeName(systemLocation(m_name)));
+#else
+    // Windows reports a removed device as a resource error at the next read or write.
+    return false;
+#endif
 }
 
 QString SerialPort::name() const {

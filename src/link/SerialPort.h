@@ -24,6 +24,9 @@ class SerialPort : public Port {
     QString name() const;
 
     bool isOpen() const override;
+    // The open port has failed for good: a resource error (the device was removed), a hang-up,
+    // or, on a system with device files, its path has gone. Silence on a live line is not.
+    bool lost() const;
     qint64 write(const QByteArray& bytes) override;
     QByteArray read(qint64 maxBytes) override;
 

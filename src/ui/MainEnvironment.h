@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LinkService.h"
 #include "Port.h"
 #include "Scheduler.h"
 
@@ -11,18 +12,6 @@
 class QDialog;
 
 class TFrmComSet;
-
-// The serial line as the main window drives it: list, open (which also stores the choice in
-// config.ini), close, and the open port for the traffic.
-class LinkService {
-  public:
-    virtual ~LinkService() = default;
-    virtual QStringList list() = 0;
-    virtual bool open(const QString& name, int baudIndex) = 0;
-    virtual void close() = 0;
-    // The port for requests and replies; null while no port is open.
-    virtual Port* port() = 0;
-};
 
 // Everything the main window reaches outside itself, so tests can run it without a serial
 // port, modal boxes, sleeps or the wall clock.

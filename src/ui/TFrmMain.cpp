@@ -4,6 +4,7 @@
 #include "ChartReadout.h"
 #include "ColorValue.h"
 #include "Ini.h"
+#include "LineSupervisor.h"
 #include "MainCycleDisplay.h"
 #include "PollCycle.h"
 #include "ProgramIcon.h"
@@ -16,6 +17,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFile>
@@ -101,6 +103,27 @@ TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
     RecordStatus = new QLabel(statusBar());
     RecordStatus->setObjectName(QStringLiteral("RecordStatus"));
     statusBar()->addWidget(RecordStatus);
+
+    // A lost line is closed and retried apart from the cycle, and shown without a modal box
+    // that would wait for an operator who is not there.
+    LineStatus = new QLabel(statusBar());
+    LineStatus->setObjectName(QStringLiteral("LineStatus"));
+    statusBar()->addWidget(LineStatus);
+    LineWatch = new QTimer(this);
+    LineWatch->setObjectName(QStringLiteral("LineWatch"));
+    LineWatch->setInterval(250);
+    if (m_env.link) {
+        m_line = std::make_unique<LineSupervisor>(
+            *m_env.link, [] { return QDeadlineTimer::current().deadline(); },
+            [this](const QString& port) {
+                LineStatus->setText(
+                    port.isEmpty() ? QString()
+                                   : QStringLiteral("通讯中断: %1, 正在重新连接").arg(port));
+            });
+        connect(LineWatch, &QTimer::timeout, this,
+                [this] { m_line->check(m_state.PortName, m_state.BaudIndex); });
+        LineWatch->start();
+    }
 
     m_display = std::make_unique<MainCycleDisplay>(*this);
     Clock clock = m_env.clock ? m_env.clock : Clock([] { return QDateTime::currentDateTime(); });
@@ -394,7 +417,11 @@ void TFrmMain::muComSetClick() {
         return;
     }
     m_state.PortBusy = true;
-    const QStringList ports = m_env.link->list();
+    QStringList ports = m_env.link->list();
+    // The configured port stays on offer when the system does not list it (a symlink, a
+    // pseudo-terminal, an adapter not yet enumerated), so the operator can choose it again.
+    if (!m_state.PortName.isEmpty() && !ports.contains(m_state.PortName))
+        ports << m_state.PortName;
     if (ports.isEmpty()) {
         if (m_env.showMessage)
             m_env.showMessage(kNoPortsMessage);
@@ -524,6 +551,7 @@ void TFrmMain::FormClose() {
     // Nothing may poll a closed port or write config.ini after the shutdown writes.
     LoadTime->stop();
     SecCy->stop();
+    LineWatch->stop();
     const QString path = configPath();
     for (int n = 1; n <= SharedState::kInstruments; ++n)
         IniWriteInteger(path, QStringLiteral("OpenOrClose"), QString::number(n),

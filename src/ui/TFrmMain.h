@@ -8,6 +8,7 @@
 #include <memory>
 
 class Chart;
+class LineSupervisor;
 class ChartReadout;
 class QAction;
 class QGroupBox;
@@ -81,6 +82,8 @@ class TFrmMain : public QMainWindow {
     QAction* muShowAll = nullptr;
     QTimer* LoadTime = nullptr;
     QTimer* SecCy = nullptr;
+    QLabel* LineStatus = nullptr; // "通讯中断: <port>, 正在重新连接" while the line is lost
+    QTimer* LineWatch = nullptr;  // looks after the serial line a few times a second
     QLabel* RecordStatus = nullptr; // the daily record's fault, empty while rows go in
 
   signals:
@@ -105,6 +108,7 @@ class TFrmMain : public QMainWindow {
     std::unique_ptr<MainCycleDisplay> m_display;
     std::unique_ptr<Scheduler> m_ownScheduler; // when the environment brings none
     std::unique_ptr<PollCycle> m_cycle;
+    std::unique_ptr<LineSupervisor> m_line;
     QWidget* m_chartArea = nullptr;
     bool m_errorBoxOpen = false;
     bool m_closed = false;

@@ -115,6 +115,7 @@ class WatchedLink : public LinkService {
         return m_serial.open(name, baudIndex);
     }
     void close() override { m_serial.close(); }
+    bool lost() override { return m_serial.lost(); }
     Port* port() override {
         watched.inner = m_serial.port();
         return watched.inner ? &watched : nullptr;

@@ -5,141 +5,81 @@
 
 using namespace faults;
 
-// The line's far end vanishes in the middle of a run and comes back on the same path.
+// The line's far end vanishes in the middle of a run, as an unplugged adapter does, and
+// comes back on the same path; instrument 3 is switched on but never answers.
 class TestPortLoss : public QObject {
     Q_OBJECT
   private slots:
-    void survivesVanishingPortAndResumesAfterReopen();
+    void lostLineIsClosedShownAndReopened();
 };
 
-namespace {
-
-QStringList PanelTexts(const TFrmMain& window) {
-    QStringList texts;
-    for (int n = 1; n <= 2; ++n)
-        texts << window.panel(n, false)->text() << window.panel(n, true)->text();
-    return texts;
-}
-
-QStringList RowTexts(const QByteArray& row) {
-    const QList<QByteArray> f = row.split(',');
-    return {QString::fromLatin1(f[2]), QString::fromLatin1(f[3]), QString::fromLatin1(f[4]),
-            QString::fromLatin1(f[5])};
-}
-
-} // namespace
-
-void TestPortLoss::survivesVanishingPortAndResumesAfterReopen() {
+void TestPortLoss::lostLineIsClosedShownAndReopened() {
     QTemporaryDir dir;
     const QString link = dir.path() + "/ttySIM0";
     auto sim = std::make_unique<Simulator>(link);
     QVERIFY(sim->start({"--addresses", "1,2", "--seed", "3"}));
-    QVERIFY(WriteConfig(dir.path(), link, {1, 2}));
+    QVERIFY(WriteConfig(dir.path(), link, {1, 2, 3}));
 
-    WatchedLink serial(dir.path() + "/config.ini", link);
+    WatchedLink serial(dir.path() + "/config.ini");
     ErrorBoxes boxes;
     QStringList messages;
+    QStringList offered;
     const QString file = TodayFile(dir.path());
-    int ticks = 0;
-    int comSetRuns = 0;
-    std::function<void(TFrmComSet&)> onComSet;
     MainEnvironment env = Environment(dir.path(), &serial, boxes, messages);
     env.runComSet = [&](TFrmComSet& d) {
-        ++comSetRuns;
-        if (onComSet)
-            onComSet(d);
+        for (int i = 0; i < d.ComboBox1->count(); ++i)
+            offered << d.ComboBox1->itemText(i);
+        offered << "selected " + d.ComboBox1->currentText();
     };
     TFrmMain window(env);
-    connect(window.SecCy, &QTimer::timeout, &window, [&] { ++ticks; });
     window.show();
-    QTest::qWait(1300);
-    // The same measure while the line is healthy, for comparison.
-    const qint64 cpuHealthy = CpuMs();
-    QElapsedTimer healthy;
-    healthy.start();
-    QTest::qWait(2000);
-    const qint64 healthyCpuMs = CpuMs() - cpuHealthy;
-    const qint64 healthyMs = healthy.elapsed();
-    QVERIFY(window.SecCy->isActive());
-    for (int n = 1; n <= 2; ++n)
-        QCOMPARE(window.panelColor(n, false), 0x008000);
+    QTest::qWait(2300);
+    QTRY_COMPARE_WITH_TIMEOUT(window.panelColor(1, false), 0x008000, 1500);
+    QCOMPARE(window.LineStatus->text(), QString()); // a silent instrument is no lost line
     const qsizetype rowsBefore = DayFile::read(file).lines.size() - 1;
-    QVERIFY(rowsBefore >= 2);
+    QVERIFY(rowsBefore >= 1);
 
-    // The far end dies without a word.
-    const QStringList frozen = PanelTexts(window);
     sim->kill();
-    const int ticksAtKill = ticks;
-    const qint64 cpuAtKill = CpuMs();
     QElapsedTimer outage;
     outage.start();
-    QTest::qWait(2000);
-    // The hang-up may keep the event loop busy for a moment; after that it must be calm.
-    const qint64 cpuLaterStart = CpuMs();
-    QElapsedTimer later;
-    later.start();
-    QTest::qWait(2000);
-    const qint64 laterMs = later.elapsed();
-    const qint64 laterCpuMs = CpuMs() - cpuLaterStart;
-    const qint64 outageMs = outage.elapsed();
-    const qint64 cpuMs = CpuMs() - cpuAtKill;
-    const int outageTicks = ticks - ticksAtKill;
-    qInfo("healthy line: %lld ms CPU in %lld ms; port gone for %lld ms: %d ticks, %lld ms CPU "
-          "(%lld ms in its last %lld ms), port %s",
-          healthyCpuMs, healthyMs, outageMs, outageTicks, cpuMs, laterCpuMs, laterMs,
-          serial.port() ? "still open" : "closed");
-    QVERIFY2(cpuMs < outageMs / 2, "the program spins while the line is dead");
-    QVERIFY2(laterCpuMs < laterMs / 10, "the program keeps spinning while the line is dead");
-    // The timer goes on at its pace: a dead line must not stall the window.
-    QVERIFY2(outageTicks >= outageMs / 1000 - 1, qPrintable(QString::number(outageTicks)));
-    QCOMPARE(PanelTexts(window), frozen);
-    QVERIFY(messages.isEmpty());
-    QCOMPARE(boxes.shown, 0);
-    // Rows written during the outage, if the port stayed open, repeat the last values.
-    const DayFile during = DayFile::read(file);
-    for (qsizetype i = 1 + rowsBefore; i < during.lines.size(); ++i) {
-        QVERIFY2(WellFormedRow(during.lines[i]), during.lines[i].constData());
-        QCOMPARE(RowTexts(during.lines[i]), frozen);
-    }
-    const qsizetype rowsAtReopen = during.lines.size() - 1;
+    QTRY_VERIFY_WITH_TIMEOUT(!window.LineStatus->text().isEmpty(), 1000);
+    const qint64 shownMs = outage.elapsed();
+    QCOMPARE(window.LineStatus->text(), QStringLiteral("通讯中断: %1, 正在重新连接").arg(link));
+    QVERIFY(!serial.port());
+    const qint64 cpuStart = CpuMs();
+    QTest::qWait(3000);
+    const qint64 cpuMs = CpuMs() - cpuStart;
+    QVERIFY2(cpuMs < 300, "the program spins while the line is dead");
+    // The operator may pick the lost port again, though the system does not list it.
+    window.muComSetClick();
+    QTRY_VERIFY(!offered.isEmpty());
+    QVERIFY(offered.contains(link) && offered.last() == "selected " + link);
+    // No rows of frozen values; one cycle may have been under way at the loss.
+    const qsizetype rowsAtRestart = DayFile::read(file).lines.size() - 1;
+    QVERIFY2(rowsAtRestart - rowsBefore <= 1, qPrintable(QString::number(rowsAtRestart)));
 
-    // A new simulator on the same path; the operator confirms that path in the settings.
     sim = std::make_unique<Simulator>(link);
     QVERIFY(sim->start({"--addresses", "1,2", "--seed", "4"}));
-    onComSet = [&](TFrmComSet& d) {
-        if (d.ComboBox1->findText(link) < 0)
-            d.ComboBox1->addItem(link);
-        d.ComboBox1->setCurrentText(link);
-        d.Confirmed = true;
-    };
-    const int opensBefore = serial.opens;
-    window.muComSetClick();
-    QCOMPARE(comSetRuns, 1);
-    QCOMPARE(serial.opens, opensBefore + 1);
-    QVERIFY(serial.port());
-    QVERIFY(!window.state().PortBusy);
-    QTest::qWait(3300);
-    for (int n = 1; n <= 2; ++n) {
-        QCOMPARE(window.panelColor(n, false), 0x008000);
-        QCOMPARE(window.panelColor(n, true), 0x008000);
-    }
-    QVERIFY(PanelTexts(window) != frozen);
+    QElapsedTimer back;
+    back.start();
+    QTRY_VERIFY_WITH_TIMEOUT(window.LineStatus->text().isEmpty(), 3000);
+    const qint64 clearedMs = back.elapsed();
+    QTest::qWait(2500);
+    QTRY_COMPARE_WITH_TIMEOUT(window.panelColor(2, true), 0x008000, 1500);
     window.close();
     sim->stop();
+    QVERIFY(messages.isEmpty());
+    QCOMPARE(boxes.shown, 0);
 
     const DayFile after = DayFile::read(file);
     QVERIFY(after.endsWithLineEnd);
-    QCOMPARE(after.headers(), 1);
-    const qsizetype newRows = after.lines.size() - 1 - rowsAtReopen;
+    const qsizetype newRows = after.lines.size() - 1 - rowsAtRestart;
     QVERIFY2(newRows >= 2, qPrintable(QString::number(newRows)));
-    bool fresh = false;
-    for (qsizetype i = 1 + rowsAtReopen; i < after.lines.size(); ++i) {
+    for (qsizetype i = 1; i < after.lines.size(); ++i)
         QVERIFY2(WellFormedRow(after.lines[i]), after.lines[i].constData());
-        fresh = fresh || RowTexts(after.lines[i]) != frozen;
-    }
-    QVERIFY2(fresh, "no fresh values after the port was opened again");
-    qInfo("%lld rows before the loss, %lld during it, %lld after the reopen", rowsBefore,
-          rowsAtReopen - rowsBefore, newRows);
+    qInfo("loss shown after %lld ms; %lld ms CPU in 3 s while lost; %lld rows during the loss; "
+          "line back %lld ms after the simulator restarted, %lld rows since",
+          shownMs, cpuMs, rowsAtRestart - rowsBefore, clearedMs, newRows);
 }
 
 QTEST_MAIN(TestPortLoss)
