@@ -84,7 +84,7 @@ void TestDiskFaults::recordingResumesAfterBlockedFile() {
     QElapsedTimer run;
     {
         TFrmMain window(Environment(dir.path(), &serial, boxes, messages));
-        connect(window.SecCy, &QTimer::timeout, &window, [&] {
+        connect(&window, &TFrmMain::cycleFinished, &window, [&] {
             ticks << Tick{blocked, QDateTime::currentDateTime()};
             ticksWhileBoxOpen += boxes.depth > 0 ? 1 : 0;
         });

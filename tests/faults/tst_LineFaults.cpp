@@ -91,8 +91,7 @@ void TestLineFaults::keepsRecordingThroughLineFaults() {
     int ticksWhileBoxOpen = 0;
     {
         TFrmMain window(Environment(dir.path(), &serial, boxes, messages));
-        // Connected after the window's own handler, so it runs once the tick is done.
-        connect(window.SecCy, &QTimer::timeout, &window, [&] {
+        connect(&window, &TFrmMain::cycleFinished, &window, [&] {
             TickSample s;
             ticksWhileBoxOpen += boxes.depth > 0 ? 1 : 0;
             if (!serial.watched.unclaimedReads.isEmpty())
