@@ -28,9 +28,14 @@ ChartReadout::ChartReadout(Chart* chart)
     m_box->setObjectName(QStringLiteral("ReadoutBox"));
     m_box->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_box->setTextFormat(Qt::RichText);
-    m_box->setStyleSheet(QStringLiteral(
-        "QLabel { background: rgba(255, 255, 255, 235); border: 1px solid #808080; "
-        "padding: 2px 4px; }"));
+    // Palette and frame rather than a style sheet, which would polish the plot anew.
+    m_box->setAutoFillBackground(true);
+    QPalette boxPalette = m_box->palette();
+    boxPalette.setColor(QPalette::Window, Qt::white);
+    boxPalette.setColor(QPalette::WindowText, QColor(128, 128, 128));
+    m_box->setPalette(boxPalette);
+    m_box->setFrameShape(QFrame::Box);
+    m_box->setMargin(3);
     m_box->hide();
 
     QCustomPlot* plot = chart->plot();
@@ -137,7 +142,7 @@ void ChartReadout::follow() {
 
     QStringList rows;
     if (reading.second)
-        rows << QStringLiteral("<b>%1</b>").arg(timeText(*reading.second));
+        rows << QStringLiteral("<b style=\"color:#000000\">%1</b>").arg(timeText(*reading.second));
     for (const Line& line : reading.lines)
         rows << QStringLiteral("<span style=\"color:%1\">%2: %3</span>")
                     .arg(line.color.name(), line.title.toHtmlEscaped(),

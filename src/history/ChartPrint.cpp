@@ -2,6 +2,7 @@
 
 #include "Chart.h"
 
+#include <QImage>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
@@ -56,5 +57,17 @@ QString ChartPrint::print(Chart& chart, QPrinter& printer, int marginPercent) {
     const bool ended = painter.end();
     if (!drawn || !ended)
         return QStringLiteral("Printing the chart failed; the job was aborted.");
+    return QString();
+}
+
+QString ChartPrint::print(Chart& chart, QImage& image, int marginPercent) {
+    if (image.isNull())
+        return QStringLiteral("The image to draw the chart on is empty.");
+    image.fill(Qt::white);
+    QPainter painter;
+    if (!painter.begin(&image))
+        return QStringLiteral("The chart could not be drawn on the image.");
+    drawPage(chart, painter, image.size(), marginPercent);
+    painter.end();
     return QString();
 }

@@ -4,6 +4,7 @@
 #include <QString>
 
 class Chart;
+class QImage;
 class QPainter;
 class QPrinter;
 class QSize;
@@ -22,4 +23,7 @@ class ChartPrint {
     // The printer's orientation is restored however the job ends. Returns an empty text
     // on success, otherwise what went wrong.
     static QString print(Chart& chart, QPrinter& printer, int marginPercent = 7);
+    // The same page on an image: white, the image's size taken as the page, its dots per
+    // metre as the resolution.
+    static QString print(Chart& chart, QImage& image, int marginPercent = 7);
 };

@@ -1,7 +1,9 @@
 #include "TFrmPrint.h"
 
 #include "Chart.h"
+#include "ChartExport.h"
 #include "ChartPrint.h"
+#include "ChartReadout.h"
 #include "ColorValue.h"
 #include "HistoryQuery.h"
 #include "SharedState.h"
@@ -10,6 +12,9 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
@@ -21,6 +26,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -87,13 +93,17 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     Button1->setObjectName(QStringLiteral("Button1"));
     Button2 = new QPushButton(QStringLiteral("打印"), Panel1);
     Button2->setObjectName(QStringLiteral("Button2"));
-    for (QPushButton* button : {Button3, Button1, Button2}) {
+    Button4 = new QPushButton(QStringLiteral("导出"), Panel1);
+    Button4->setObjectName(QStringLiteral("Button4"));
+    for (QPushButton* button : {Button3, Button1, Button2, Button4}) {
         button->setMinimumWidth(50);
         button->setMaximumWidth(58);
     }
     strip->addWidget(Button3, 1, 9);
     strip->addWidget(Button1, 1, 10);
     strip->addWidget(Button2, 1, 11);
+    // Above 打印, so the lower row keeps its three buttons and the strip its width.
+    strip->addWidget(Button4, 0, 11);
     strip->setColumnStretch(12, 1);
 
     PBar = new TgrdProgressBar(this);
@@ -104,6 +114,7 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
 
     Chart1 = new Chart(this);
     Chart1->setObjectName(QStringLiteral("Chart1"));
+    Chart1Readout = new ChartReadout(Chart1);
     Memo1 = new QTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->hide();
@@ -118,6 +129,7 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     connect(Button1, &QPushButton::clicked, this, &TFrmPrint::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TFrmPrint::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TFrmPrint::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &TFrmPrint::Button4Click);
 
     FormCreate();
 
@@ -167,6 +179,10 @@ void TFrmPrint::setMessageFunction(MessageFunction show) {
 
 void TFrmPrint::setCurveSettingsOpener(CurveSettingsOpener open) {
     m_openCurveSettings = std::move(open);
+}
+
+void TFrmPrint::setSaveFileChooser(SaveFileChooser choose) {
+    m_chooseSaveFile = std::move(choose);
 }
 
 void TFrmPrint::showMessage(const QString& text) {
@@ -219,6 +235,10 @@ void TFrmPrint::Button1Click() {
     }
     Chart1->setAxisMaximum(Chart::Left, result.leftMaximum);
     Chart1->setAxisMaximum(Chart::Right, result.rightMaximum);
+    if (const auto start = HistoryQuery::startSeconds(input.day, input.timeText))
+        Chart1Readout->setStartSecond(*start);
+    m_exportName = ChartExport::defaultFileName(input.day, input.timeText,
+                                                SpanButtons[input.span - 1]->text());
     if (!result.message.isEmpty())
         showMessage(result.message);
 }
@@ -233,6 +253,49 @@ void TFrmPrint::Button2Click() {
     const QString failure = ChartPrint::print(*Chart1, printer);
     if (!failure.isEmpty())
         showMessage(failure);
+}
+
+namespace {
+
+// Where the last export went in this run; the next one starts there.
+QString g_exportFolder;
+
+QString ChooseSaveFile(QWidget* parent, const QString& suggested) {
+    const QString pdf = QStringLiteral("PDF 文件 (*.pdf)");
+    const QString png = QStringLiteral("PNG 图片 (*.png)");
+    QString filter = pdf;
+    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("导出"), suggested,
+                                                pdf + QStringLiteral(";;") + png, &filter);
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+        path += filter == png ? QStringLiteral(".png") : QStringLiteral(".pdf");
+    return path;
+}
+
+} // namespace
+
+void TFrmPrint::Button4Click() {
+    QString name = m_exportName;
+    if (name.isEmpty()) {
+        int span = 0;
+        while (span < 5 && !SpanButtons[span]->isChecked())
+            ++span;
+        name = ChartExport::defaultFileName(DateTimePicker1->date(), timeText(),
+                                            SpanButtons[span]->text());
+    }
+    QString folder = g_exportFolder;
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString suggested = QDir(folder).filePath(name);
+    const QString path =
+        m_chooseSaveFile ? m_chooseSaveFile(this, suggested) : ChooseSaveFile(this, suggested);
+    if (path.isEmpty())
+        return;
+    const QString failure = ChartExport::save(*Chart1, path);
+    if (!failure.isEmpty()) {
+        showMessage(QStringLiteral("导出失败: %1").arg(failure));
+        return;
+    }
+    g_exportFolder = QFileInfo(path).absolutePath();
 }
 
 void TFrmPrint::Button3Click() {

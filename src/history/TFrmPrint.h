@@ -8,6 +8,7 @@
 #include <utility>
 
 class Chart;
+class ChartReadout;
 class QCheckBox;
 class QDateEdit;
 class QFrame;
@@ -26,6 +27,8 @@ class TFrmPrint : public QDialog {
   public:
     using MessageFunction = std::function<void(QWidget* parent, const QString& text)>;
     using CurveSettingsOpener = std::function<void(QWidget* parent)>;
+    // Asks where to save the export, starting from `suggested`; empty when cancelled.
+    using SaveFileChooser = std::function<QString(QWidget* parent, const QString& suggested)>;
 
     // dataBaseDir holds the Data folder of the daily files (the executable's directory).
     TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent = nullptr);
@@ -33,10 +36,13 @@ class TFrmPrint : public QDialog {
     // Defaults to a modal QMessageBox; tests record the texts instead.
     void setMessageFunction(MessageFunction show);
     void setCurveSettingsOpener(CurveSettingsOpener open);
+    // Defaults to a file dialog; tests hand in the path.
+    void setSaveFileChooser(SaveFileChooser choose);
 
     void Button1Click();
     void Button2Click();
     void Button3Click();
+    void Button4Click(); // "导出": the chart as the printed page, to a PDF or PNG file
     void Timer1Timer();
 
     // The query's time text: the masked field with its empty positions as blanks.
@@ -52,8 +58,10 @@ class TFrmPrint : public QDialog {
     QPushButton* Button3;
     QPushButton* Button1;
     QPushButton* Button2;
+    QPushButton* Button4;
     TgrdProgressBar* PBar;
     Chart* Chart1;
+    ChartReadout* Chart1Readout;
     QTextEdit* Memo1;
     QTimer* Timer1;
 
@@ -65,6 +73,8 @@ class TFrmPrint : public QDialog {
     QString m_dataBaseDir;
     MessageFunction m_message;
     CurveSettingsOpener m_openCurveSettings;
+    SaveFileChooser m_chooseSaveFile;
+    QString m_exportName; // from the last query that drew the chart; empty before one
     // Width and colour value last handed to each series by Timer1Timer.
     std::array<std::optional<std::pair<int32_t, int32_t>>, 16> m_appliedPens;
 };

@@ -1,4 +1,5 @@
 #include "Chart.h"
+#include "ChartReadout.h"
 
 #include <QImage>
 #include <QPainter>
@@ -79,7 +80,6 @@ class tst_Chart : public QObject {
         QVERIFY(shown->range().lower <= min1 && shown->range().upper >= max1);
     }
 
-    void rangeFromEmptyConfigStaysDrawable() {
     // The operator zooms and pans; the program keeps setting one end; a double-click
     // brings back what the program set, and later one-sided changes start from there.
     void doubleClickRestoresProgrammedRanges() {
@@ -103,6 +103,7 @@ class tst_Chart : public QObject {
         QCOMPARE(chart.plot()->yAxis2->range(), QCPRange(0, 40));
     }
 
+    void rangeFromEmptyConfigStaysDrawable() {
         Chart chart;
         chart.resize(400, 300);
         chart.setAxisRange(Chart::Left, 0, 0);
@@ -272,6 +273,107 @@ class tst_Chart : public QObject {
         // The white panel covers the target (stretched), and the curve is there.
         QVERIFY(changedInside > target.width() * target.height() * 95 / 100);
         QVERIFY(red > 100);
+    }
+    // Runs of consecutive seconds; rows give (index, second) records, then index -> second.
+    void pointTimes_data() {
+        QTest::addColumn<QList<QPoint>>("records");
+        QTest::addColumn<QList<QPoint>>("lookups"); // second -1: none
+        QTest::addColumn<int>("runs");
+        QTest::newRow("steady ticks are one run")
+            << QList<QPoint>{{0, 100}, {1, 101}, {2, 102}, {3, 103}}
+            << QList<QPoint>{{0, 100}, {3, 103}, {4, -1}} << 1;
+        QTest::newRow("two ticks in one second, then a skipped second")
+            << QList<QPoint>{{0, 100}, {1, 101}, {2, 101}, {3, 103}}
+            << QList<QPoint>{{1, 101}, {2, 101}, {3, 103}} << 3;
+        QTest::newRow("the same index again keeps the first time")
+            << QList<QPoint>{{0, 100}, {0, 150}, {1, 101}} << QList<QPoint>{{0, 100}, {1, 101}}
+            << 1;
+        QTest::newRow("a lower index starts afresh after a reset")
+            << QList<QPoint>{{0, 100}, {1, 101}, {2, 102}, {0, 500}}
+            << QList<QPoint>{{0, 500}, {1, -1}} << 1;
+        QTest::newRow("an index past a gap leaves the gap untimed")
+            << QList<QPoint>{{0, 100}, {3, 103}, {4, 104}}
+            << QList<QPoint>{{0, 100}, {1, -1}, {2, -1}, {4, 104}} << 3;
+        QTest::newRow("only the last five kept")
+            << QList<QPoint>{{0, 10}, {1, 20}, {2, 30}, {3, 31}, {4, 32}, {5, 33}, {6, 34}}
+            << QList<QPoint>{{1, -1}, {2, 30}, {6, 34}} << 1;
+    }
+
+    void pointTimes() {
+        QFETCH(QList<QPoint>, records);
+        QFETCH(QList<QPoint>, lookups);
+        QFETCH(int, runs);
+        PointTimes times(5);
+        for (QPoint r : records)
+            times.record(r.x(), r.y());
+        for (QPoint l : lookups)
+            QCOMPARE(times.second(l.x()).value_or(-1), qint64(l.y()));
+        QCOMPARE(times.runCount(), qsizetype(runs));
+    }
+
+    // Live points carry their recorded second, history points start + x; the pointer picks
+    // the nearest point and the readout lists each titled series there, changing nothing.
+    void readoutFollowsPointer_data() {
+        QTest::addColumn<bool>("history");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("live") << false << "08:30:47";
+        QTest::newRow("history") << true << "08:30:40";
+    }
+
+    void readoutFollowsPointer() {
+        QFETCH(bool, history);
+        QFETCH(QString, time);
+        const qint64 start = QDateTime(QDate(2026, 12, 7), QTime(8, 30), Qt::UTC).toSecsSinceEpoch();
+        Chart chart;
+        chart.resize(600, 400);
+        chart.setAxisRange(Chart::Bottom, 0, 200);
+        const int press = chart.addSeries(Chart::Left, QStringLiteral("压力3"));
+        const int temp = chart.addSeries(Chart::Right, QStringLiteral("温度3"));
+        chart.addSeries(Chart::Left, QStringLiteral(" ")); // untitled: not listed
+        chart.setSeriesPen(press, 2, QColor(0, 0, 255));
+        chart.setSeriesPen(temp, 1, QColor(0, 128, 0));
+        auto* readout = new ChartReadout(&chart);
+        for (int i = 0; i < 100; ++i) {
+            chart.appendPoint(press, 0.5f * i);
+            chart.appendPoint(temp, 20.0f + i % 3);
+            chart.appendPoint(2, 1.0f);
+            // a tick that slipped a second at point 30
+            readout->times().record(i, start + i + (i >= 30 ? 7 : 0));
+        }
+        if (history)
+            readout->setStartSecond(start);
+        chart.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chart));
+        QCustomPlot* plot = chart.plot();
+        plot->replot();
+        const double y = plot->yAxis->coordToPixel(10);
+        auto hover = [plot](QPointF at) {
+            QMouseEvent move(QEvent::MouseMove, at, plot->mapToGlobal(at), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(plot, &move);
+        };
+
+        hover({plot->xAxis->coordToPixel(39.6), y});
+        const ChartReadout::Reading& at = readout->current();
+        QCOMPARE(at.index, qint64(40));
+        QCOMPARE(ChartReadout::timeText(at.second.value_or(0)), time);
+        QCOMPARE(at.lines.size(), 2);
+        QCOMPARE(at.lines[0].title, QStringLiteral("压力3"));
+        QCOMPARE(at.lines[0].value, 20.0f);
+        QCOMPARE(at.lines[0].color, QColor(0, 0, 255));
+        QCOMPARE(at.lines[1].value, 21.0f);
+        QVERIFY(readout->text().contains(QStringLiteral("color:#0000ff\">压力3: 20<")));
+        QVERIFY(readout->text().contains(time));
+        QCOMPARE(readout->cursorX(), qRound(plot->xAxis->coordToPixel(40)));
+
+        hover({plot->xAxis->coordToPixel(150), y}); // right of the last point
+        QVERIFY(readout->current().isEmpty());
+        QCOMPARE(readout->cursorX(), -1);
+        hover({plot->xAxis->coordToPixel(40), 2.0}); // above the axis rect
+        QVERIFY(readout->current().isEmpty());
+        QCOMPARE(chart.axisMinimum(Chart::Bottom), 0.0);
+        QCOMPARE(chart.axisMaximum(Chart::Bottom), 200.0);
+        QCOMPARE(chart.pointCount(press), 100);
     }
 };
 

@@ -1,5 +1,7 @@
 #include "Chart.h"
+#include "ChartExport.h"
 #include "ChartPrint.h"
+#include "ChartReadout.h"
 #include "ColorValue.h"
 #include "SharedState.h"
 #include "TFrmPrint.h"
@@ -11,6 +13,8 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPageLayout>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QPrinter>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -26,6 +30,8 @@ class TestTFrmPrint : public QObject {
     void printsOneLandscapePageAndRestoresOrientation();
     void pageIsDrawnStretchedInsideTheMargins();
     void previewFillsTheChart();
+    void exportsThePrintedPage_data();
+    void exportsThePrintedPage();
     void timerAppliesPens();
     void fitsItsDesignedSize();
 };
@@ -135,6 +141,10 @@ void TestTFrmPrint::previewFillsTheChart() {
     QCOMPARE(form.Chart1->pointValue(9, 0), 4.5f);
     QCOMPARE(form.Chart1->seriesTitle(1), QStringLiteral("压力2"));
     QCOMPARE(form.Chart1->seriesTitle(0), QStringLiteral(" "));
+    const ChartReadout::Reading at = form.Chart1Readout->readingAt(10);
+    QCOMPARE(at.second.value_or(0), start + 10);
+    QCOMPARE(at.lines.size(), 2); // the titled series of instrument 2
+    QCOMPARE(at.lines[0].value, 70.0f);
     QCOMPARE(form.Chart1->axisMaximum(Chart::Left), 60.0);
     QCOMPARE(form.PBar->position(), form.PBar->max());
 
@@ -157,6 +167,101 @@ void TestTFrmPrint::previewFillsTheChart() {
     QCOMPARE(messages.size(), 3);
     QCOMPARE(form.Chart1->foot(),
              QStringList{QStringLiteral("查询数据时间段:2024-03-15  8:30 起,10分钟内数据")});
+}
+
+void TestTFrmPrint::exportsThePrintedPage_data() {
+    QTest::addColumn<QString>("name");    // as chosen in the dialog, under the folder
+    QTest::addColumn<QString>("failure"); // how the message starts; empty: saved
+    QTest::newRow("pdf") << "chart.pdf" << "";
+    QTest::newRow("png") << "chart.PNG" << "";
+    QTest::newRow("folder missing") << "missing/chart.pdf" << "导出失败: ";
+    QTest::newRow("name held by a folder") << "taken.png" << "导出失败: ";
+    QTest::newRow("other format") << "chart.jpg" << "导出失败: 只能保存为 PDF 或 PNG 文件";
+}
+
+void TestTFrmPrint::exportsThePrintedPage() {
+    QFETCH(QString, name);
+    QFETCH(QString, failure);
+    const bool pdf = name.endsWith(QStringLiteral(".pdf"));
+    const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+    if (pdf && failure.isEmpty() && pdftoppm.isEmpty())
+        QSKIP("pdftoppm and pdftotext (poppler-utils) are needed to look at the page");
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("Data/2024/03"));
+    QDir(dir.path()).mkpath(QStringLiteral("out/taken.png"));
+    QFile file(dir.filePath(QStringLiteral("Data/2024/03/15.csv")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const qint64 start = QDateTime(QDate(2024, 3, 15), QTime(8, 30), Qt::UTC).toSecsSinceEpoch();
+    for (int k = 0; k < 3600; ++k)
+        file.write(QStringLiteral("%1,t,1,2,%2,4.5,\r\n").arg(start + k, 0, 16).arg(k % 40).toLatin1());
+    file.close();
+    SharedState state;
+    state.LineWidthPress[2] = 3;
+    state.LineColorPress[2] = ColorValue::Rgb(0, 0, 255);
+    TFrmPrint form(state, dir.path());
+    QStringList messages;
+    form.setMessageFunction([&](QWidget*, const QString& text) { messages << text; });
+    form.DateTimePicker1->setDate(QDate(2024, 3, 15));
+    form.MaskEdit1->setText(QStringLiteral("08:30"));
+    form.SpanButtons[2]->setChecked(true);
+    form.CheckBoxes[1]->setChecked(true);
+    form.Button1Click();
+    form.Timer1Timer();
+    const QDir out(dir.filePath(QStringLiteral("out")));
+    QString suggested;
+    form.setSaveFileChooser([&](QWidget*, const QString& offered) {
+        suggested = offered;
+        return out.filePath(name);
+    });
+    const auto entries = [&out] {
+        return out.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    };
+    const QStringList before = entries();
+    form.Button4Click();
+    QCOMPARE(QFileInfo(suggested).fileName(), QStringLiteral("2024-03-15 08-30 1小时.pdf"));
+    if (!failure.isEmpty()) {
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].startsWith(failure), qPrintable(messages[0]));
+        QCOMPARE(entries(), before);
+        return;
+    }
+    QCOMPARE(messages, QStringList());
+    QCOMPARE(entries(), QStringList({name, QStringLiteral("taken.png")}));
+
+    QImage page;
+    if (pdf) {
+        QProcess text;
+        text.start(QStandardPaths::findExecutable(QStringLiteral("pdftotext")),
+                   {out.filePath(name), QStringLiteral("-")});
+        QVERIFY(text.waitForFinished());
+        QVERIFY(QString::fromUtf8(text.readAllStandardOutput())
+                    .contains(QStringLiteral("查询数据时间段:2024-03-15 08:30 起,1小时内数据")));
+        QProcess render;
+        render.start(pdftoppm, {QStringLiteral("-r"), QStringLiteral("50"), QStringLiteral("-png"),
+                                out.filePath(name), dir.filePath(QStringLiteral("page"))});
+        QVERIFY(render.waitForFinished());
+        QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("page*.png")}).size(), 1); // one page
+        QVERIFY(page.load(dir.filePath(QStringLiteral("page-1.png"))));
+        QVERIFY(page.width() > page.height());
+    } else {
+        QVERIFY(page.load(out.filePath(name)));
+        QCOMPARE(page.size(), ChartExport::kImageSize);
+    }
+    // Everything drawn lies inside the margins and reaches across them; the curve is there.
+    const QRect margins = ChartPrint::pageRect(page.width(), page.height()).adjusted(-1, -1, 1, 1);
+    QRect drawn;
+    int curve = 0;
+    for (int y = 0; y < page.height(); ++y) {
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            if (c != Qt::white)
+                drawn |= QRect(x, y, 1, 1);
+            curve += c.blue() > 200 && c.red() < 100 && c.green() < 100;
+        }
+    }
+    QVERIFY(margins.contains(drawn));
+    QVERIFY(drawn.width() > margins.width() * 9 / 10 && drawn.height() > margins.height() * 8 / 10);
+    QVERIFY2(curve > page.width() / 2, qPrintable(QString::number(curve)));
 }
 
 void TestTFrmPrint::timerAppliesPens() {
