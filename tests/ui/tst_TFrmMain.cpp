@@ -375,7 +375,8 @@ void TestTFrmMain::commSettingsPreselectsAndCancelKeepsAll_data() {
     QTest::addColumn<int>("baudShown");
     QTest::newRow("listed port") << "ttyS7" << 2 << 1 << 2;
     QTest::newRow("listed twice: the last") << "ttyS0" << 4 << 2 << 4;
-    QTest::newRow("port not listed, rate out of range") << "ttyS9" << 5 << -1 << -1;
+    QTest::newRow("unlisted port offered, rate out of range") << "ttyS9" << 5 << 3 << -1;
+    QTest::newRow("no port configured: none selected") << "" << 2 << -1 << 2;
     QTest::newRow("negative rate") << "ttyS7" << -1 << 1 << -1;
 }
 
