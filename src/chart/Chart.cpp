@@ -398,20 +398,6 @@ void Chart::setLegendAlignment(Qt::Alignment alignment) {
     scheduleReplot();
 }
 
-void Chart::render(QPainter* painter, const QRect& target) {
-    if (!painter || !painter->isActive() || target.isEmpty())
-        return;
-    // The plot is laid out in the picture's units at the size the target has on its
-    // device, so fonts and pens keep their physical size on a printer page. Playing a
-    // picture on a device of another resolution scales it by the ratio already.
-    QPicture picture;
-    const QPaintDevice* device = painter->device();
-    const double sx = device ? double(device->logicalDpiX()) / picture.logicalDpiX() : 1.0;
-    const double sy = device ? double(device->logicalDpiY()) / picture.logicalDpiY() : 1.0;
-    const int width = std::max(1, int(std::lround(target.width() / sx)));
-    const int height = std::max(1, int(std::lround(target.height() / sy)));
-    {
-        // Finer columns, or the enlargement would show them as steps.
 void Chart::placeLegendBesidePlot() {
     QCPLegend* legend = m_plot->legend;
     QCPAxisRect* rect = m_plot->axisRect();
@@ -441,6 +427,20 @@ void Chart::placeLegendBesidePlot() {
     scheduleReplot();
 }
 
+void Chart::render(QPainter* painter, const QRect& target) {
+    if (!painter || !painter->isActive() || target.isEmpty())
+        return;
+    // The plot is laid out in the picture's units at the size the target has on its
+    // device, so fonts and pens keep their physical size on a printer page. Playing a
+    // picture on a device of another resolution scales it by the ratio already.
+    QPicture picture;
+    const QPaintDevice* device = painter->device();
+    const double sx = device ? double(device->logicalDpiX()) / picture.logicalDpiX() : 1.0;
+    const double sy = device ? double(device->logicalDpiY()) / picture.logicalDpiY() : 1.0;
+    const int width = std::max(1, int(std::lround(target.width() / sx)));
+    const int height = std::max(1, int(std::lround(target.height() / sy)));
+    {
+        // Finer columns, or the enlargement would show them as steps.
         for (DenseSeries* s : m_series)
             s->setOversampling(std::max(sx, 1.0));
         QCPPainter recorder(&picture);

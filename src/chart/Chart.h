@@ -55,17 +55,17 @@ class Chart : public QWidget {
     void setFootAlignment(Qt::Alignment alignment);
     void setLegendVisible(bool on);
     void setLegendAlignment(Qt::Alignment alignment); // Qt::AlignLeft puts the legend at the left
+    // Moves the legend into a column of its own left of the axes, so it hides no curve.
+    void placeLegendBesidePlot();
+    // Back to the ranges the program last set, undoing the operator's zoom and pan (also
+    // what a double-click on the chart does).
+    void restoreAxisRanges();
     void render(QPainter* painter, const QRect& target); // whole chart stretched into target
     QCustomPlot* plot() const;
 
   private:
     struct AxisState {
         double min = 0.0;
-    // Moves the legend into a column of its own left of the axes, so it hides no curve.
-    void placeLegendBesidePlot();
-    // Back to the ranges the program last set, undoing the operator's zoom and pan (also
-    // what a double-click on the chart does).
-    void restoreAxisRanges();
         double max = 10.0;
         bool autoMax = false;
     };
@@ -83,9 +83,9 @@ class Chart : public QWidget {
     QCPTextElement* m_foot = nullptr;
     QList<DenseSeries*> m_series;
     AxisState m_axes[3];
+    // The ranges as the program's own calls left them, as if the operator never zoomed.
+    AxisState m_programmed[3];
     QStringList m_footLines;
     bool m_titleVisible = true;
     bool m_applying = false;
 };
-    // The ranges as the program's own calls left them, as if the operator never zoomed.
-    AxisState m_programmed[3];

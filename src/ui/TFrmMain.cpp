@@ -56,9 +56,9 @@ TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
     : QMainWindow(parent), m_env(std::move(env)) {
     setObjectName(QStringLiteral("FrmMain"));
     setGeometry(192, 113, 981, 768);
+    setWindowIcon(ProgramIcon());
 
     auto* central = new QWidget(this);
-    setWindowIcon(ProgramIcon());
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -277,6 +277,7 @@ TFrmLine* TFrmMain::openCurveWindow(int address, bool cascade) {
         window->setClock(m_env.clock);
     window->setInstrument(address);
     QMdiSubWindow* sub = mdiArea->addSubWindow(window);
+    sub->setWindowIcon(window->windowIcon());
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->resize(547, 454);
     if (cascade) {
@@ -299,7 +300,6 @@ QList<TFrmLine*> TFrmMain::curveWindows() const {
     return windows;
 }
 
-    sub->setWindowIcon(window->windowIcon());
 void TFrmMain::closeCurveWindows(int address) {
     // Work on a copy: closing releases windows later, but the list must not shift under us.
     const QList<QMdiSubWindow*> subs = mdiArea->subWindowList(QMdiArea::CreationOrder);
@@ -388,6 +388,7 @@ void TFrmMain::LoadTimeTimer() {
         SecCy->start();
     } else if (!m_closed) {
         LoadTime->start();
+    }
 }
 
 bool TFrmMain::firstRunPortChoice() {
@@ -442,7 +443,6 @@ void TFrmMain::muComSetClick() {
     }
     m_state.BaudIndex = dialog.ComboBox2->currentIndex();
     m_state.PortName = dialog.ComboBox1->currentText();
-    }
     if (m_env.link->open(m_state.PortName, m_state.BaudIndex))
         m_state.PortBusy = false;
     else
