@@ -1,6 +1,8 @@
 #include "FaultHarness.h"
 #include "SmallDisk.h"
 
+#include <QLabel>
+
 using namespace faults;
 
 // The program's folder lies on a small disk that fills up while it records.
@@ -78,9 +80,12 @@ void TestFullDisk::fullDiskWhileRecording_keepsSettingsAndWholeRows() {
         QTest::qWait(2500);
         QCOMPARE(Bytes(disk.path() + "/config.ini"), settings);
         QVERIFY(!QFileInfo::exists(TodayFile(disk.path())));
-        qInfo("%d error boxes while the disk was full", boxes.shown);
+        const auto* recordStatus = window.findChild<QLabel*>("RecordStatus");
+        QVERIFY(recordStatus->text().startsWith(QStringLiteral("数据记录失败: ")));
+        QCOMPARE(boxes.shown, 1);
         disk.release();
         QTest::qWait(3000);
+        QCOMPARE(recordStatus->text(), QString());
         window.muExitClick();
     }
     sim.stop();
