@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -143,6 +144,33 @@ class TstSerialLink : public QObject {
         // An address the line does not serve stays silent.
         QVERIFY(
             !IsAcknowledged(exchange(port, BuildParameterWrite(5, '1', '+', "1", '1'), 100, 5)));
+    }
+
+    // A port reached through a link of its own, the far end a pseudo-terminal's master.
+    void lost_onlyWhenTheDeviceGoes_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("far end silent") << "" << false;
+        QTest::newRow("far end hung up") << "hang-up" << true;
+        QTest::newRow("device path gone") << "unlink" << true;
+    }
+    void lost_onlyWhenTheDeviceGoes() {
+        QFETCH(QString, fault);
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const QString device = m_dir.filePath("ttyLOST");
+        QFile::remove(device);
+        QVERIFY(QFile::link(QString::fromLocal8Bit(::ptsname(master)), device));
+        SerialPort port;
+        QVERIFY(port.open(device, 3));
+        QVERIFY(!port.lost());
+        if (fault == "hang-up")
+            ::close(master);
+        if (fault == "unlink")
+            QVERIFY(QFile::remove(device));
+        QTEST(port.lost(), "lost");
+        if (fault != "hang-up")
+            ::close(master);
     }
 };
 
