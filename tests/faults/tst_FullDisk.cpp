@@ -86,6 +86,7 @@ void TestFullDisk::fullDiskWhileRecording_keepsSettingsAndWholeRows() {
         disk.release();
         QTest::qWait(3000);
         QCOMPARE(recordStatus->text(), QString());
+        QVERIFY(disk.fill()); // and full again for the shutdown writes
         window.muExitClick();
     }
     sim.stop();
