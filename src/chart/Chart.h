@@ -39,7 +39,9 @@ class Chart : public QWidget {
     QString seriesTitle(int series) const;
     bool setAxisMinimum(Axis axis, double min); // refused (false) when above the current maximum
     bool setAxisMaximum(Axis axis, double max); // refused (false) when below the current minimum
-    void setAxisRange(Axis axis, double min, double max); // applied as a whole, min<=max throughout
+    // Both ends in the order that keeps min <= max throughout; an end that would cross the
+    // other is skipped, so a reversed pair changes one end only.
+    void setAxisRange(Axis axis, double min, double max);
     double axisMinimum(Axis axis) const;
     double axisMaximum(Axis axis) const;
     void setAxisAutoMaximum(Axis axis, bool on); // Bottom: maximum follows the largest x
