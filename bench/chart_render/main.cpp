@@ -1,13 +1,20 @@
-// Redraw cost of a day of data (16 series x 86,400 points) in the chart, against
-// QCustomPlot's own QCPGraph and against a bare reduce-and-stroke floor.
-#include "Chart.h"
-#include "ColumnReduction.h"
+// Redraw cost and look of the chart's series against QCustomPlot's own QCPGraph, over a
+// matrix of shapes and pens. Every cell is drawn in the same 800 x 600 plot:
+//   ours      DenseSeries (column spans filled antialiased)
+//   qcp_aa    QCPGraph, antialiased, its default adaptive sampling
+//   qcp       QCPGraph, not antialiased, its default adaptive sampling
+// Times are the median redraw of the series' own buffered layer (the axes are not redrawn).
+// `differ` is the share of line pixels (pixels more than 64/255 off the empty plot in
+// either picture) where ours is more than 64/255 off QCPGraph antialiased with adaptive
+// sampling off, i.e. the stroke of every point, with the same pen (round caps and joins).
+//   chart_render [--pictures DIR] [--quick]
+#include "DenseSeries.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
-#include <QPixmap>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -18,37 +25,31 @@
 
 namespace {
 
-constexpr int kSeries = 16;
 constexpr int kDay = 86400;
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
+constexpr int kThreshold = 64;
 
 const QColor kColors[8] = {Qt::red,     Qt::blue,     Qt::darkGreen, Qt::magenta,
                            Qt::darkRed, Qt::darkCyan, Qt::black,     Qt::darkYellow};
 
-int PenWidth(int series) {
-    return 1 + series % 5;
-}
-QColor PenColor(int series) {
-    return kColors[series % 8];
-}
+struct Series {
+    std::vector<float> y;
+    bool right = false;
+    int pen = 1;
+    QColor color = Qt::black;
+};
 
-// Slowly drifting readings with noise and the odd spike, like a day of recordings.
-std::vector<std::vector<float>> MakeDay() {
-    std::mt19937 random(12345);
-    std::normal_distribution<float> noise(0.0f, 0.8f);
-    std::vector<std::vector<float>> data(kSeries, std::vector<float>(kDay));
-    for (int s = 0; s < kSeries; ++s) {
-        const bool pressure = s < kSeries / 2;
-        float level = pressure ? 300.0f + 40.0f * s : 20.0f + 3.0f * s;
-        for (int i = 0; i < kDay; ++i) {
-            level += noise(random) * (pressure ? 0.5f : 0.05f);
-            data[size_t(s)][size_t(i)] = level + noise(random) * (pressure ? 4.0f : 0.3f);
-        }
-        data[size_t(s)][size_t(kDay / 3 + 97 * s)] += pressure ? 400.0f : 60.0f;
-    }
-    return data;
-}
+struct Scene {
+    QString name;
+    std::vector<Series> series;
+    double xMin = 0, xMax = 0;
+    double leftMin = 0, leftMax = 1, rightMin = 0, rightMax = 1;
+};
+
+struct Timing {
+    double ours = 0, qcpAa = 0, qcp = 0, differ = 0;
+};
 
 double MedianMs(int repetitions, const std::function<void()>& work) {
     std::vector<double> times;
@@ -62,139 +63,309 @@ double MedianMs(int repetitions, const std::function<void()>& work) {
     return times[times.size() / 2];
 }
 
-void Configure(Chart& chart) {
-    chart.resize(kWidth, kHeight);
-    chart.setAxisRange(Chart::Left, 0, 1200);
-    chart.setAxisRange(Chart::Right, 0, 120);
-    for (int s = 0; s < kSeries; ++s) {
-        chart.addSeries(s < kSeries / 2 ? Chart::Left : Chart::Right);
-        chart.setSeriesPen(s, PenWidth(s), PenColor(s));
+// Slowly drifting readings with noise, like a day of pressure recordings.
+std::vector<float> NoisyDay(unsigned seed, float level, float drift, float noise, int n = kDay) {
+    std::mt19937 random(seed);
+    std::normal_distribution<float> normal(0.0f, 1.0f);
+    std::vector<float> y(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        level += normal(random) * drift;
+        y[size_t(i)] = level + normal(random) * noise;
     }
+    return y;
 }
 
-double FullRedrawOurs(const std::vector<std::vector<float>>& day, QRect& plotArea) {
-    Chart chart;
-    Configure(chart);
-    for (int s = 0; s < kSeries; ++s)
-        for (float y : day[size_t(s)])
-            chart.appendPoint(s, y);
-    chart.setAxisRange(Chart::Bottom, 0, kDay - 1);
-    QCustomPlot* plot = chart.plot();
-    plot->toPixmap(kWidth, kHeight); // warm-up, and it lays the plot out
-    plotArea = plot->axisRect()->rect();
-    return MedianMs(9, [plot] { plot->toPixmap(kWidth, kHeight); });
+// A smooth wandering curve with a little noise, for the sparse cells.
+std::vector<float> Wander(int n) {
+    std::mt19937 random(7);
+    std::normal_distribution<float> normal(0.0f, 1.0f);
+    std::vector<float> y(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        y[size_t(i)] = float(50 + 30 * std::sin(i * 6.283 / 230.0) + 10 * std::sin(i * 6.283 / 37.0) +
+                             normal(random) * 0.7);
+    return y;
 }
 
-double FullRedrawQcpGraph(const std::vector<std::vector<float>>& day) {
-    QCustomPlot plot;
-    plot.resize(kWidth, kHeight);
-    plot.setBackground(Qt::white);
-    plot.yAxis2->setVisible(true);
-    plot.yAxis->setRange(0, 1200);
-    plot.yAxis2->setRange(0, 120);
-    plot.xAxis->setRange(0, kDay - 1);
-    QVector<double> keys(kDay);
+Scene Single(const QString& name, std::vector<float> y, double yMin, double yMax) {
+    Scene s;
+    s.name = name;
+    s.xMin = 0;
+    s.xMax = double(y.size()) - 1;
+    s.leftMin = yMin;
+    s.leftMax = yMax;
+    s.series.push_back({std::move(y), false, 1, Qt::black});
+    return s;
+}
+
+std::vector<Scene> Shapes() {
+    std::vector<Scene> shapes;
+    shapes.push_back(Single("noisy_day", NoisyDay(1, 500, 0.5f, 4.0f), 0, 1000));
+    std::vector<float> sine(kDay);
     for (int i = 0; i < kDay; ++i)
-        keys[i] = i;
-    for (int s = 0; s < kSeries; ++s) {
-        QCPGraph* graph = plot.addGraph(plot.xAxis, s < kSeries / 2 ? plot.yAxis : plot.yAxis2);
-        QVector<double> values(day[size_t(s)].begin(), day[size_t(s)].end());
-        graph->setData(keys, values, true);
-        graph->setPen(QPen(PenColor(s), PenWidth(s)));
+        sine[size_t(i)] = float(50 + 40 * std::sin(i * 6.283185307 / 2000.0));
+    shapes.push_back(Single("sine_2000", sine, 0, 100));
+    std::vector<float> steps(kDay);
+    for (int i = 0; i < kDay; ++i)
+        steps[size_t(i)] = float(20 + 15 * ((i / 4000) % 5));
+    shapes.push_back(Single("steps", steps, 0, 100));
+    std::vector<float> spike(kDay, 30.0f);
+    spike[kDay / 3] = 90.0f;
+    shapes.push_back(Single("spike", spike, 0, 100));
+    std::vector<float> gaps = NoisyDay(2, 500, 0.5f, 4.0f);
+    for (int i = 20000; i < 23000; ++i)
+        gaps[size_t(i)] = std::nanf("");
+    for (int i = 50000; i < 50200; ++i) // about one and a half columns
+        gaps[size_t(i)] = std::nanf("");
+    gaps[70000] = std::nanf(""); // far less than a column: may close up
+    shapes.push_back(Single("nan_gaps", gaps, 0, 1000));
+    for (int n : {600, 700, 800, 3000})
+        shapes.push_back(Single(QString("points_%1").arg(n), Wander(n), 0, 100));
+    Scene hour = Single("hour_of_day", NoisyDay(3, 500, 0.5f, 4.0f), 0, 1000);
+    hour.xMin = 40000;
+    hour.xMax = 43600;
+    shapes.push_back(hour);
+    return shapes;
+}
+
+Scene Sixteen(const QString& name, bool live) {
+    Scene s;
+    s.name = name;
+    s.leftMax = 1200;
+    s.rightMax = 120;
+    for (int i = 0; i < 16; ++i) {
+        const bool pressure = i < 8;
+        Series series;
+        series.y = NoisyDay(100 + unsigned(i), pressure ? 300.0f + 40.0f * i : 20.0f + 3.0f * i,
+                            pressure ? 0.5f : 0.05f, pressure ? 4.0f : 0.3f);
+        series.y[size_t(kDay / 3 + 97 * i)] += pressure ? 400.0f : 60.0f;
+        series.right = !pressure;
+        series.pen = 1 + i % 5;
+        series.color = kColors[i % 8];
+        s.series.push_back(std::move(series));
     }
-    plot.toPixmap(kWidth, kHeight);
-    return MedianMs(3, [&plot] { plot.toPixmap(kWidth, kHeight); });
+    s.xMin = live ? kDay - 600 : 0;
+    s.xMax = kDay - 1;
+    return s;
 }
 
-// Reduction and drawing alone, with the same primitives (a pixel-aligned bar per column
-// reaching the previous column's last value), pens and plot area, but no plot around.
-double Floor(const std::vector<std::vector<float>>& day, const QRect& area) {
-    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
-    std::vector<ColumnExtent> columns;
-    std::vector<QRect> bars;
-    return MedianMs(9, [&] {
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        painter.setPen(Qt::NoPen);
-        for (int s = 0; s < kSeries; ++s) {
-            const double yScale = -area.height() / (s < kSeries / 2 ? 1200.0 : 120.0);
-            const double y0 = area.bottom();
-            const double w = PenWidth(s);
-            ReduceColumns(day[size_t(s)], 0.0, kDay - 1, area.width(), columns);
-            bars.clear();
-            float previousLast = columns.front().first;
-            for (const ColumnExtent& c : columns) {
-                const float lo = std::min(c.min, previousLast);
-                const float hi = std::max(c.max, previousLast);
-                previousLast = c.last;
-                const int top = int(std::lround(y0 + yScale * hi - w / 2));
-                const int bottom = int(std::lround(y0 + yScale * lo + w / 2));
-                bars.emplace_back(int(std::lround(area.left() + c.column + 0.5 - w / 2)), top,
-                                  int(w), bottom - top);
-            }
-            painter.setBrush(PenColor(s));
-            painter.drawRects(bars.data(), int(bars.size()));
+// One plot holding both our series and QCPGraphs of the same data on a buffered layer of
+// their own; only one kind is visible at a time.
+class Bench {
+  public:
+    explicit Bench(const Scene& scene) {
+        m_plot.resize(kWidth, kHeight);
+        m_plot.setBackground(Qt::white);
+        m_plot.yAxis2->setVisible(true);
+        m_plot.xAxis->setRange(scene.xMin, scene.xMax);
+        m_plot.yAxis->setRange(scene.leftMin, scene.leftMax);
+        m_plot.yAxis2->setRange(scene.rightMin, scene.rightMax);
+        m_plot.addLayer("cell");
+        m_layer = m_plot.layer("cell");
+        m_layer->setMode(QCPLayer::lmBuffered);
+        for (const Series& s : scene.series) {
+            QCPAxis* valueAxis = s.right ? m_plot.yAxis2 : m_plot.yAxis;
+            auto* ours = new DenseSeries(m_plot.xAxis, valueAxis);
+            ours->setPen(QPen(s.color, s.pen));
+            ours->setValues(s.y);
+            ours->setLayer(m_layer);
+            m_ours.push_back(ours);
+            auto* graph = new QCPGraph(m_plot.xAxis, valueAxis);
+            QVector<double> keys(qsizetype(s.y.size()));
+            for (qsizetype i = 0; i < keys.size(); ++i)
+                keys[i] = double(i);
+            graph->setData(keys, QVector<double>(s.y.begin(), s.y.end()), true);
+            graph->setPen(QPen(s.color, s.pen, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            graph->setLayer(m_layer);
+            m_graphs.push_back(graph);
         }
-    });
+    }
+
+    enum Kind { None, Ours, QcpAa, Qcp, QcpAllPoints };
+
+    void show(Kind kind) {
+        for (DenseSeries* s : m_ours)
+            s->setVisible(kind == Ours);
+        for (QCPGraph* g : m_graphs) {
+            g->setVisible(kind == QcpAa || kind == Qcp || kind == QcpAllPoints);
+            g->setAntialiased(kind != Qcp);
+            g->setAdaptiveSampling(kind != QcpAllPoints);
+        }
+        m_plot.replot();
+    }
+
+    double time(Kind kind, int repetitions) {
+        show(kind);
+        m_layer->replot(); // warm-up
+        return MedianMs(repetitions, [this] { m_layer->replot(); });
+    }
+
+    QImage image(Kind kind) {
+        show(kind);
+        return m_plot.toPixmap(kWidth, kHeight).toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    QRect area() const { return m_plot.axisRect()->rect(); }
+
+  private:
+    QCustomPlot m_plot;
+    QCPLayer* m_layer = nullptr;
+    std::vector<DenseSeries*> m_ours;
+    std::vector<QCPGraph*> m_graphs;
+};
+
+int Distance(QRgb a, QRgb b) {
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                     std::abs(qBlue(a) - qBlue(b))});
 }
 
-// The main chart's tick: every series holds `points`, the bottom axis shows the last
-// 600, each series gets one more point and the chart is redrawn.
-double LiveTick(const std::vector<std::vector<float>>& day, int points) {
-    Chart chart;
-    Configure(chart);
-    for (int s = 0; s < kSeries; ++s)
-        for (int i = 0; i < points; ++i)
-            chart.appendPoint(s, day[size_t(s)][size_t(i)]);
-    chart.setAxisRange(Chart::Bottom, points - 600, points);
-    QCustomPlot* plot = chart.plot();
-    plot->toPixmap(kWidth, kHeight);
-    int next = points;
-    return MedianMs(31, [&] {
-        for (int s = 0; s < kSeries; ++s)
-            chart.appendPoint(s, day[size_t(s)][size_t(next % kDay)]);
-        ++next;
-        plot->toPixmap(kWidth, kHeight);
-    });
+double DifferShare(const QImage& ours, const QImage& reference, const QImage& empty,
+                   const QRect& area) {
+    long long line = 0;
+    long long differ = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto* o = reinterpret_cast<const QRgb*>(ours.constScanLine(y));
+        const auto* r = reinterpret_cast<const QRgb*>(reference.constScanLine(y));
+        const auto* e = reinterpret_cast<const QRgb*>(empty.constScanLine(y));
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (Distance(o[x], e[x]) <= kThreshold && Distance(r[x], e[x]) <= kThreshold)
+                continue;
+            ++line;
+            differ += Distance(o[x], r[x]) > kThreshold;
+        }
+    }
+    return line ? 100.0 * double(differ) / double(line) : 0.0;
+}
+
+// Ours beside QCPGraph's stroke of every point, each with a 4x enlargement of a detail
+// around the first place where the two differ (or where the line runs, when they agree).
+void SavePicture(Bench& bench, const QString& path, const QString& title) {
+    const QImage ours = bench.image(Bench::Ours);
+    const QImage reference = bench.image(Bench::QcpAllPoints);
+    const QImage empty = bench.image(Bench::None);
+    const QRect area = bench.area();
+    QPoint centre(-1, -1);
+    QPoint line(-1, -1);
+    for (int x = area.left() + area.width() / 3; x <= area.right() && centre.x() < 0; ++x) {
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            if (line.x() < 0 && Distance(reference.pixel(x, y), empty.pixel(x, y)) > kThreshold)
+                line = QPoint(x, y);
+            if (Distance(ours.pixel(x, y), reference.pixel(x, y)) > kThreshold) {
+                centre = QPoint(x, y);
+                break;
+            }
+        }
+    }
+    if (centre.x() < 0)
+        centre = line.x() >= 0 ? line : area.center();
+    const QRect detail = QRect(centre - QPoint(60, 30), QSize(120, 60)).intersected(area);
+    const int zoom = 4;
+    const QSize big = detail.size() * zoom;
+    QImage sheet(2 * kWidth + 30, kHeight + big.height() + 60, QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    QPainter p(&sheet);
+    p.setFont(QFont("sans", 11));
+    const QImage pictures[2] = {ours, reference};
+    const char* captions[2] = {"ours (column spans, antialiased)",
+                               "QCPGraph, antialiased, every point stroked"};
+    for (int k = 0; k < 2; ++k) {
+        const int left = 10 + k * (kWidth + 10);
+        p.drawText(left, 18, title + ": " + captions[k]);
+        p.drawImage(left, 25, pictures[k]);
+        p.setPen(Qt::red);
+        p.drawRect(detail.translated(left, 25));
+        p.drawImage(QRect(QPoint(left, kHeight + 35), big), pictures[k].copy(detail));
+        p.setPen(Qt::black);
+    }
+    p.end();
+    sheet.save(path);
+    std::printf("wrote %s\n", qPrintable(path));
+}
+
+void PrintCell(const QString& name, int points, const QString& pens, const Timing& t) {
+    const bool lookOk = t.differ <= 20.0;
+    const bool speedOk = t.ours < t.qcp;
+    std::printf("CELL shape=%-12s points=%-6d pen=%-4s ours_ms=%7.3f qcp_aa_ms=%8.3f "
+                "qcp_ms=%7.3f vs_qcp=%5.2fx vs_qcp_aa=%6.1fx differ=%5.1f%% look=%s speed=%s\n",
+                qPrintable(name), points, qPrintable(pens), t.ours, t.qcpAa, t.qcp,
+                t.qcp / t.ours, t.qcpAa / t.ours, t.differ, lookOk ? "met" : "MISSED",
+                speedOk ? "met" : "MISSED");
+    std::fflush(stdout);
+}
+
+Timing Measure(Bench& bench, int repetitions) {
+    Timing t;
+    t.ours = bench.time(Bench::Ours, repetitions);
+    t.qcpAa = bench.time(Bench::QcpAa, std::max(3, repetitions / 3));
+    t.qcp = bench.time(Bench::Qcp, repetitions);
+    const QImage empty = bench.image(Bench::None);
+    t.differ = DifferShare(bench.image(Bench::Ours), bench.image(Bench::QcpAllPoints), empty,
+                           bench.area());
+    return t;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const auto day = MakeDay();
-    const long long points = (long long)kSeries * kDay;
+    const QStringList args = app.arguments();
+    const int picturesAt = int(args.indexOf("--pictures"));
+    const QString pictures = picturesAt > 0 ? args.value(picturesAt + 1) : QString();
+    const bool quick = args.contains("--quick");
+    const int shapeAt = int(args.indexOf("--shape"));
+    const QString only = shapeAt > 0 ? args.value(shapeAt + 1) : QString();
+    const int repetitions = quick ? 5 : 15;
 
-    QRect area;
-    const double ours = FullRedrawOurs(day, area);
-    std::printf("ours: %.2f ms per full redraw (plot area %dx%d)\n", ours, area.width(),
-                area.height());
-    const double floorMs = Floor(day, area);
-    {
-        Chart empty;
-        Configure(empty);
-        empty.setAxisRange(Chart::Bottom, 0, kDay - 1);
-        empty.plot()->toPixmap(kWidth, kHeight);
-        std::printf("empty chart: %.2f ms\n",
-                    MedianMs(9, [&] { empty.plot()->toPixmap(kWidth, kHeight); }));
-        std::vector<ColumnExtent> cols;
-        std::printf("reduce only: %.2f ms\n", MedianMs(9, [&] {
-                        for (int s = 0; s < kSeries; ++s)
-                            ReduceColumns(day[size_t(s)], 0.0, kDay - 1, area.width(), cols);
-                    }));
+    int cells = 0, lookMet = 0, speedMet = 0;
+    double worstDiffer = 0, worstSpeed = 1e9;
+    for (Scene& shape : Shapes()) {
+        if (!only.isEmpty() && shape.name != only)
+            continue;
+        const int points = int(shape.series.front().y.size());
+        for (int pen : {1, 3, 5}) {
+            shape.series.front().pen = pen;
+            Bench bench(shape);
+            const Timing t = Measure(bench, repetitions);
+            PrintCell(shape.name, shape.name == "hour_of_day" ? 3600 : points,
+                      QString::number(pen), t);
+            ++cells;
+            lookMet += t.differ <= 20.0;
+            speedMet += t.ours < t.qcp;
+            worstDiffer = std::max(worstDiffer, t.differ);
+            worstSpeed = std::min(worstSpeed, t.qcp / t.ours);
+            if (pictures.isEmpty())
+                continue;
+            const QString title = QString("%1 points, pen %2").arg(points).arg(pen);
+            if (pen == 3 && shape.name == "noisy_day")
+                SavePicture(bench, QDir(pictures).filePath("chart-dense.png"), title);
+            if (pen == 3 && shape.name == "points_800")
+                SavePicture(bench, QDir(pictures).filePath("chart-sparse.png"), title);
+            if (t.differ > 20.0) // the cells that miss the look, to be judged by eye
+                SavePicture(bench,
+                            QDir(pictures).filePath(QString("chart-%1-pen%2.png").arg(shape.name).arg(pen)),
+                            shape.name + ", " + title);
+        }
     }
-    std::printf("floor: %.2f ms\n", floorMs);
-    const double baseline = FullRedrawQcpGraph(day);
-    std::printf("qcpgraph: %.2f ms\n", baseline);
-
-    const int small = 6000;
-    const double smallMs = LiveTick(day, small);
-    const double largeMs = LiveTick(day, kDay);
-    std::printf("RESULT name=live_tick points_small=%d small_ms=%.2f points_large=%lld "
-                "large_ms=%.2f ratio=%.2f\n",
-                kSeries * small, smallMs, points, largeMs, largeMs / smallMs);
-    std::printf("RESULT name=chart_render points=%lld ours_ms=%.2f baseline=qcpgraph "
-                "baseline_ms=%.2f speedup=%.1f floor_ms=%.2f\n",
-                points, ours, baseline, baseline / ours, floorMs);
+    double fullDayOurs = 0, fullDayQcpAa = 0;
+    for (bool live : {false, true}) {
+        if (!only.isEmpty() && only != (live ? "16x_live_600" : "16x_full_day"))
+            continue;
+        const Scene scene = Sixteen(live ? "16x_live_600" : "16x_full_day", live);
+        Bench bench(scene);
+        const Timing t = Measure(bench, repetitions);
+        PrintCell(scene.name, live ? 600 : kDay, "1-5", t);
+        ++cells;
+        lookMet += t.differ <= 20.0;
+        speedMet += t.ours < t.qcp;
+        worstDiffer = std::max(worstDiffer, t.differ);
+        worstSpeed = std::min(worstSpeed, t.qcp / t.ours);
+        if (!live) {
+            fullDayOurs = t.ours;
+            fullDayQcpAa = t.qcpAa;
+        }
+    }
+    std::printf("RESULT name=chart_render cells=%d look_met=%d speed_met=%d worst_differ=%.1f%% "
+                "worst_vs_qcp=%.2fx full_day_16x_ours_ms=%.2f full_day_16x_vs_qcp_aa=%.1fx\n",
+                cells, lookMet, speedMet, worstDiffer, worstSpeed, fullDayOurs,
+                fullDayQcpAa / fullDayOurs);
     return 0;
 }

@@ -184,6 +184,7 @@ int Chart::addSeries(Axis vertical, const QString& title) {
     auto* s = new DenseSeries(m_plot->xAxis, vertical == Right ? m_plot->yAxis2 : m_plot->yAxis);
     s->setName(title);
     s->setPen(QPen(Qt::black, 0));
+    s->setRetention(m_fullResolution, m_summariseOlder);
     s->addToLegend();
     m_series.append(s);
     scheduleReplot();
@@ -233,6 +234,19 @@ float Chart::pointValue(int series, int index) const {
     if (!s || index < 0 || index >= s->count())
         return std::nanf("");
     return s->value(index);
+}
+
+int Chart::firstHeldPoint(int series) const {
+    const DenseSeries* s = this->series(series);
+    return s ? int(s->store().firstHeld()) : 0;
+}
+
+void Chart::setRetention(int fullResolutionPoints, bool summariseOlder) {
+    m_fullResolution = fullResolutionPoints;
+    m_summariseOlder = summariseOlder;
+    for (DenseSeries* s : m_series)
+        s->setRetention(fullResolutionPoints, summariseOlder);
+    scheduleReplot();
 }
 
 void Chart::setSeriesPen(int series, int width, const QColor& color) {

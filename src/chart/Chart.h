@@ -31,8 +31,14 @@ class Chart : public QWidget {
     // Replaces all points at once; x is the index. One axis update for the whole array.
     void setSeriesValues(int series, std::vector<float> values);
     void setPointValue(int series, int index, float y);
-    int pointCount(int series) const;
-    float pointValue(int series, int index) const;
+    int pointCount(int series) const; // points since the last reset: the x of the next one
+    float pointValue(int series, int index) const; // NaN for a point no longer held
+    // Oldest x still held at full resolution; older points have been dropped.
+    int firstHeldPoint(int series) const;
+    // Each series keeps its newest `fullResolutionPoints` points as values (a day unless
+    // set). Older ones are dropped, or with summariseOlder kept only as a summary fine
+    // enough to draw them at screen resolution. x stays the index since the last reset.
+    void setRetention(int fullResolutionPoints, bool summariseOlder);
     void setSeriesPen(int series, int width, const QColor& color);
     QPen seriesPen(int series) const;
     void setSeriesTitle(int series, const QString& title);
@@ -88,6 +94,8 @@ class Chart : public QWidget {
     // The ranges as the program's own calls left them, as if the operator never zoomed.
     AxisState m_programmed[3];
     QStringList m_footLines;
+    int m_fullResolution = 86400;
+    bool m_summariseOlder = false;
     bool m_titleVisible = true;
     bool m_applying = false;
 };

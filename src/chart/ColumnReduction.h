@@ -3,9 +3,11 @@
 #include <span>
 #include <vector>
 
-// One pixel column of a dense series: the values of its first and last point and
-// the extremes in between. `column` counts from the left edge of the plot area and
-// may lie outside it for the neighbours kept so that lines run into the edges.
+// One pixel column of a series: its first and last finite point and the extremes of its
+// finite values. `column` counts from the left edge of the plot area and may lie outside
+// it for the neighbours kept so that lines run into the edges. A column without a finite
+// value is left out, so a gap of at least a column stays visible; the drawing joins two
+// columns only when no point lies between the last of one and the first of the next.
 struct ColumnExtent {
     int column;
     int firstIndex;
@@ -17,10 +19,19 @@ struct ColumnExtent {
 };
 
 // Maps the points x = index of `y` onto `pixelWidth` columns spanning [xMin, xMax)
-// and summarises each column that holds a point. The point just before xMin and the
-// one just after xMax are included, in their own columns. Non-finite values take no
-// part in min and max. `out` is reused to avoid allocations on every redraw.
+// and summarises each column that holds a finite point. The point just before xMin and
+// the one just after xMax are included, in their own columns. This is the plain scan over
+// every point; SeriesStore gives the same columns from its summary.
 void ReduceColumns(std::span<const float> y, double xMin, double xMax, int pixelWidth,
                    std::vector<ColumnExtent>& out);
 std::vector<ColumnExtent> ReduceColumns(std::span<const float> y, double xMin, double xMax,
                                         int pixelWidth);
+
+namespace columns {
+
+// The column of x, pinned so that far-off neighbours still fit an int.
+int ColumnOf(double x, double xMin, double scale);
+// The first index after i (i < end) that lies in a later column than i, or end.
+long long NextColumnStart(long long i, long long end, double xMin, double scale);
+
+} // namespace columns

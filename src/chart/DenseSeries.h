@@ -1,32 +1,36 @@
 #pragma once
 
 #include "ColumnReduction.h"
+#include "CoverageRaster.h"
+#include "LineEnvelope.h"
+#include "SeriesStore.h"
 
-#include <QLineF>
-#include <QRect>
-#include <QRectF>
+#include <QPolygonF>
 #include <qcustomplot.h>
 #include <vector>
 
-// A line series whose x is the point index, drawn one pixel column at a time: a
-// vertical stroke from the column's minimum to its maximum and a join from the last
-// point of one column to the first of the next. QCPGraph strokes every point, which
-// with wide antialiased pens takes seconds for a day of data.
+// A line series whose x is the point index since the last reset. Whatever the density it
+// is drawn the same way: reduced to pixel columns through the store's summary and filled
+// as the outline of a stroked, round-pen line (LineEnvelope), antialiased. QCPGraph
+// strokes every point, which with wide antialiased pens takes seconds for a day of data.
 class DenseSeries : public QCPAbstractPlottable {
     Q_OBJECT
   public:
     DenseSeries(QCPAxis* keyAxis, QCPAxis* valueAxis);
 
-    int count() const { return int(m_values.size()); }
-    float value(int index) const { return m_values[size_t(index)]; }
-    const std::vector<float>& values() const { return m_values; }
-    void append(float y);
-    void setValue(int index, float y);
-    void clear();
-    void setValues(std::vector<float> values);
+    int count() const { return int(m_store.count()); }
+    float value(int index) const { return m_store.value(index); } // NaN once dropped
+    const SeriesStore& store() const { return m_store; }
+    void setRetention(long long fullResolution, bool summariseOlder) {
+        m_store.setRetention(fullResolution, summariseOlder);
+    }
+    void append(float y) { m_store.append(y); }
+    void setValue(int index, float y) { m_store.set(index, y); }
+    void clear() { m_store.clear(); }
+    void setValues(std::vector<float> values) { m_store.assign(std::move(values)); }
     // Columns per device pixel; above 1 when the picture is enlarged for a printer.
     void setOversampling(double factor) { m_oversampling = factor; }
-    // Largest finite value; false when the series holds none.
+    // Largest finite value still drawn; false when the series holds none.
     bool largestValue(float& largest) const;
 
     double selectTest(const QPointF& pos, bool onlySelectable,
@@ -41,13 +45,10 @@ class DenseSeries : public QCPAbstractPlottable {
     void drawLegendIcon(QCPPainter* painter, const QRectF& rect) const override;
 
   private:
-    std::vector<float> m_values;
+    SeriesStore m_store;
     double m_oversampling = 1.0;
-    mutable float m_largest = 0.0f;
-    mutable bool m_largestKnown = true;
-    mutable bool m_hasLargest = false;
     std::vector<ColumnExtent> m_columns;
-    std::vector<QLineF> m_lines;
-    std::vector<QRectF> m_spans;
-    std::vector<QRect> m_bars;
+    LineEnvelope m_envelope;
+    CoverageRaster m_raster;
+    QPolygonF m_polygon;
 };

@@ -1,0 +1,176 @@
+#include "LineEnvelope.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+// Far beyond the box values are pinned, so huge readings stay finite arithmetic.
+constexpr double kFar = 1.0e7;
+
+} // namespace
+
+void LineEnvelope::addSegment(double xa, double ya, double xb, double yb) {
+    if (xa > xb) {
+        std::swap(xa, xb);
+        std::swap(ya, yb);
+    }
+    Element e{xa, ya, xb, yb, 0.0, 0.0, 0.0, false};
+    const double dx = xb - xa;
+    if (dx > 0.0) {
+        const double dy = yb - ya;
+        const double length = std::hypot(dx, dy);
+        e.nx = dy * m_radius / length;
+        e.ny = -dx * m_radius / length; // towards the top of the device
+        e.slope = dy / dx;
+    }
+    m_elements.push_back(e);
+}
+
+void LineEnvelope::addCap(double x, double direction) {
+    // Enough points on the round end that its chords stay within a few hundredths of a pixel.
+    for (double f : {0.5, 0.866, 0.98, 1.0})
+        m_keys.push_back(x + direction * f * m_radius);
+}
+
+void LineEnvelope::cover(const Element& e, Sample& s) const {
+    const double r2 = m_radius * m_radius;
+    if (e.box) {
+        const double d = std::max({0.0, e.x1 - s.x, s.x - e.x2});
+        if (d * d <= r2 + 1e-9) {
+            const double h = std::sqrt(std::max(0.0, r2 - d * d));
+            s.top = std::min(s.top, e.y1 - h);
+            s.bottom = std::max(s.bottom, e.y2 + h);
+        }
+        return;
+    }
+    for (int end = 0; end < 2; ++end) {
+        const double d = s.x - (end ? e.x2 : e.x1);
+        if (d * d <= r2 + 1e-9) {
+            const double h = std::sqrt(std::max(0.0, r2 - d * d));
+            const double y = end ? e.y2 : e.y1;
+            s.top = std::min(s.top, y - h);
+            s.bottom = std::max(s.bottom, y + h);
+        }
+    }
+    if (e.x2 > e.x1) {
+        // The straight sides of the stroke, shifted by the pen along the normal.
+        if (s.x >= e.x1 + e.nx && s.x <= e.x2 + e.nx)
+            s.top = std::min(s.top, e.y1 + e.ny + (s.x - e.x1 - e.nx) * e.slope);
+        if (s.x >= e.x1 - e.nx && s.x <= e.x2 - e.nx)
+            s.bottom = std::max(s.bottom, e.y1 - e.ny + (s.x - e.x1 + e.nx) * e.slope);
+    }
+}
+
+void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping& map,
+                         double penWidth, double columnWidth, double gridOrigin,
+                         const QRectF& box) {
+    m_elements.clear();
+    m_keys.clear();
+    m_xs.clear();
+    m_samples.clear();
+    m_runs.clear();
+    if (columns.empty() || !(columnWidth > 0.0))
+        return;
+    // A zero-width pen is the thinnest line the device shows.
+    m_radius = std::max(penWidth, 1.0) / 2.0;
+    const double r = m_radius;
+    const auto y = [&](float v) {
+        return std::clamp(map.y0 + map.yStep * double(v), box.top() - kFar, box.bottom() + kFar);
+    };
+
+    const ColumnExtent* previous = nullptr;
+    double previousX = 0.0;
+    double previousY = 0.0;
+    for (const ColumnExtent& c : columns) {
+        const double xf = map.x0 + map.xStep * c.firstIndex;
+        const double xl = map.x0 + map.xStep * c.lastIndex;
+        const double yf = y(c.first);
+        const double yl = y(c.last);
+        const bool joined = previous && previous->lastIndex + 1 == c.firstIndex;
+        if (joined) {
+            addSegment(previousX, previousY, xf, yf);
+        } else {
+            if (previous)
+                addCap(previousX, +1.0);
+            addCap(xf, -1.0);
+        }
+        const bool monotone = c.min >= std::min(c.first, c.last) && c.max <= std::max(c.first, c.last);
+        if (monotone) {
+            addSegment(xf, yf, xl, yl);
+        } else {
+            const double ya = y(c.min);
+            const double yb = y(c.max);
+            m_elements.push_back(
+                {std::min(xf, xl), std::min(ya, yb), std::max(xf, xl), std::max(ya, yb), 0.0, 0.0, 0.0, true});
+        }
+        m_keys.push_back(xf);
+        if (xl != xf)
+            m_keys.push_back(xl);
+        previous = &c;
+        previousX = xl;
+        previousY = yl;
+    }
+    addCap(previousX, +1.0);
+
+    double from = kInf;
+    double to = -kInf;
+    for (const Element& e : m_elements) {
+        from = std::min(from, e.left() - r);
+        to = std::max(to, e.right() + r);
+    }
+    from = std::max(from, box.left());
+    to = std::min(to, box.right());
+    if (!(from <= to))
+        return;
+    // Every half column, so a gap of a column always holds an uncovered sample.
+    const double step = columnWidth / 2.0;
+    // The keys come nearly sorted (only round ends reach back), so insertion is linear.
+    for (size_t i = 1; i < m_keys.size(); ++i) {
+        const double key = m_keys[i];
+        size_t j = i;
+        for (; j > 0 && m_keys[j - 1] > key; --j)
+            m_keys[j] = m_keys[j - 1];
+        m_keys[j] = key;
+    }
+    auto key = m_keys.begin();
+    for (double k = std::ceil((from - gridOrigin) / step), last = std::floor((to - gridOrigin) / step);
+         k <= last; ++k) {
+        const double x = gridOrigin + k * step;
+        for (; key != m_keys.end() && *key < x; ++key)
+            m_xs.push_back(*key);
+        m_xs.push_back(x);
+    }
+    m_xs.insert(m_xs.end(), key, m_keys.end());
+    const double near = columnWidth * 0.02;
+    for (double x : m_xs) {
+        if (x < from || x > to || (!m_samples.empty() && x - m_samples.back().x < near))
+            continue;
+        m_samples.push_back({x, kInf, -kInf});
+    }
+
+    for (const Element& e : m_elements) {
+        auto it = std::lower_bound(m_samples.begin(), m_samples.end(), e.left() - r,
+                                   [](const Sample& s, double x) { return s.x < x; });
+        for (; it != m_samples.end() && it->x <= e.right() + r; ++it)
+            cover(e, *it);
+    }
+
+    int start = -1;
+    for (int i = 0; i < int(m_samples.size()); ++i) {
+        Sample& s = m_samples[size_t(i)];
+        s.top = std::max(s.top, box.top());
+        s.bottom = std::min(s.bottom, box.bottom());
+        const bool covered = s.top <= s.bottom;
+        if (covered && start < 0)
+            start = i;
+        if (!covered && start >= 0) {
+            m_runs.emplace_back(start, i);
+            start = -1;
+        }
+    }
+    if (start >= 0)
+        m_runs.emplace_back(start, int(m_samples.size()));
+}

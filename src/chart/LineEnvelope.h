@@ -1,0 +1,58 @@
+#pragma once
+
+#include "ColumnReduction.h"
+
+#include <QRectF>
+#include <vector>
+
+// The outline of a series stroked as a line with a round pen, as the vertical span the
+// thick line covers at a row of x positions: every column boundary and centre, plus the
+// points themselves and the round ends at gaps. Each column contributes its first-to-last
+// segment (or, when it swings beyond those, its extremes widened by the pen), and
+// neighbouring columns are joined by the segment from one's last point to the next one's
+// first; the span of a segment is its centre line plus and minus the pen's half-width
+// widened by the slope, so sloped lines keep their true thickness. Filling the outline
+// antialiased gives the look of the stroked line at the cost of one polygon per run.
+class LineEnvelope {
+  public:
+    struct Sample {
+        double x;
+        double top; // smallest device y covered, +inf where nothing is
+        double bottom;
+    };
+    // Device position of a point: (x0 + xStep * index, y0 + yStep * value).
+    struct Mapping {
+        double x0;
+        double xStep;
+        double y0;
+        double yStep;
+    };
+
+    // columnWidth is the width of one column in device units and gridOrigin the left edge
+    // of one of them; spans are clipped to `box`.
+    void build(const std::vector<ColumnExtent>& columns, const Mapping& map, double penWidth,
+               double columnWidth, double gridOrigin, const QRectF& box);
+    const std::vector<Sample>& samples() const { return m_samples; }
+    // Runs of covered samples, each [first, last) into samples(); a gap ends a run.
+    const std::vector<std::pair<int, int>>& runs() const { return m_runs; }
+
+  private:
+    struct Element {
+        double x1, y1, x2, y2; // a segment with x1 <= x2, or a box's corners
+        double nx, ny, slope; // the segment's pen offset and slope
+        bool box;
+        double left() const { return x1; }
+        double right() const { return x2; }
+    };
+
+    void addSegment(double xa, double ya, double xb, double yb);
+    void addCap(double x, double direction);
+    void cover(const Element& e, Sample& s) const;
+
+    double m_radius = 0.5;
+    std::vector<Element> m_elements;
+    std::vector<double> m_keys; // the points and round ends, nearly in order
+    std::vector<double> m_xs;
+    std::vector<Sample> m_samples;
+    std::vector<std::pair<int, int>> m_runs;
+};

@@ -1,0 +1,348 @@
+#include "SeriesStore.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr long long kMaxChunk = 4096;
+
+long long LevelSize(size_t level) {
+    return (long long)SeriesStore::kBlock << (3 * level); // kFan = 8
+}
+
+long long FloorDiv(long long a, long long b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+} // namespace
+
+static_assert(SeriesStore::kFan == 8, "LevelSize assumes a fan-out of 8");
+
+SeriesStore::Block SeriesStore::emptyBlock() {
+    return {ValueExtent(), std::nanf(""), std::nanf(""), 0, 0};
+}
+
+void SeriesStore::setRetention(long long fullResolution, bool summariseOlder) {
+    m_limit = std::max<long long>(kBlock, fullResolution);
+    if (m_summarise && !summariseOlder) {
+        // The blocks of dropped points go with the summary.
+        while (!m_blocks.empty() && m_blockBase < m_rawBase / kBlock) {
+            m_blocks.pop_front();
+            ++m_blockBase;
+        }
+        for (size_t l = 0; l < m_levels.size(); ++l) {
+            while (!m_levels[l].empty() && m_levelBase[l] < m_rawBase / LevelSize(l + 1)) {
+                m_levels[l].pop_front();
+                ++m_levelBase[l];
+            }
+        }
+    }
+    m_summarise = summariseOlder;
+    if (m_count - m_rawBase > m_limit)
+        dropOld();
+}
+
+long long SeriesStore::firstRepresented() const {
+    if (m_summarise && !m_blocks.empty())
+        return std::min(m_rawBase, m_blockBase * kBlock);
+    return m_rawBase;
+}
+
+float SeriesStore::value(long long x) const {
+    if (x < m_rawBase || x >= m_count)
+        return std::nanf("");
+    return m_raw[size_t(x - m_rawBase)];
+}
+
+void SeriesStore::addToBlock(Block& b, long long x, float y) {
+    b.extent.add(y);
+    if (!std::isfinite(y))
+        return;
+    const auto offset = uint8_t(x % kBlock);
+    if (std::isnan(b.first)) {
+        b.first = y;
+        b.firstOffset = offset;
+    }
+    b.last = y;
+    b.lastOffset = offset;
+}
+
+void SeriesStore::addToLevels(long long x, float y) {
+    const long long b = x / kBlock;
+    if (m_blocks.empty())
+        m_blockBase = b;
+    if (b >= m_blockBase + (long long)m_blocks.size())
+        m_blocks.push_back(emptyBlock());
+    addToBlock(m_blocks.back(), x, y);
+    for (size_t l = 0; l < m_levels.size(); ++l) {
+        const long long p = x / LevelSize(l + 1);
+        std::deque<ValueExtent>& level = m_levels[l];
+        if (level.empty())
+            m_levelBase[l] = p;
+        if (p >= m_levelBase[l] + (long long)level.size())
+            level.emplace_back();
+        level.back().add(y);
+    }
+}
+
+void SeriesStore::growLevels() {
+    // Levels are added until the top one has a single block, so a range query never
+    // walks more than kFan blocks on any level.
+    for (;;) {
+        const size_t top = m_levels.size();
+        const long long topBase = top == 0 ? m_blockBase : m_levelBase[top - 1];
+        const long long topCount =
+            top == 0 ? (long long)m_blocks.size() : (long long)m_levels[top - 1].size();
+        if (topCount <= 1)
+            return;
+        std::deque<ValueExtent> up;
+        const long long upBase = topBase / kFan;
+        for (long long b = topBase; b < topBase + topCount; ++b) {
+            if (b / kFan >= upBase + (long long)up.size())
+                up.emplace_back();
+            up.back().add(levelExtent(top, b));
+        }
+        m_levels.push_back(std::move(up));
+        m_levelBase.push_back(upBase);
+    }
+}
+
+void SeriesStore::append(float y) {
+    if (m_raw.size() == m_raw.capacity())
+        m_raw.reserve(size_t(std::min<long long>(std::max<long long>(2 * (long long)m_raw.capacity(), 256),
+                                                 m_limit + 1)));
+    m_raw.push_back(y);
+    addToLevels(m_count, y);
+    ++m_count;
+    const size_t top = m_levels.size();
+    if ((top == 0 ? m_blocks.size() : m_levels[top - 1].size()) > 1)
+        growLevels();
+    if (m_count - m_rawBase > m_limit)
+        dropOld();
+}
+
+void SeriesStore::refreshBlock(long long block) {
+    Block b = emptyBlock();
+    const long long end = std::min(m_count, (block + 1) * kBlock);
+    for (long long x = std::max(block * kBlock, m_rawBase); x < end; ++x)
+        addToBlock(b, x, m_raw[size_t(x - m_rawBase)]);
+    m_blocks[size_t(block - m_blockBase)] = b;
+    long long child = block;
+    for (size_t l = 0; l < m_levels.size(); ++l) {
+        const long long parent = child / kFan;
+        const long long childBase = l == 0 ? m_blockBase : m_levelBase[l - 1];
+        const long long childCount =
+            l == 0 ? (long long)m_blocks.size() : (long long)m_levels[l - 1].size();
+        ValueExtent e;
+        for (long long c = std::max(parent * kFan, childBase);
+             c < std::min((parent + 1) * kFan, childBase + childCount); ++c)
+            e.add(levelExtent(l, c));
+        m_levels[l][size_t(parent - m_levelBase[l])] = e;
+        child = parent;
+    }
+}
+
+bool SeriesStore::set(long long x, float y) {
+    if (x < m_rawBase || x >= m_count)
+        return false;
+    m_raw[size_t(x - m_rawBase)] = y;
+    refreshBlock(x / kBlock);
+    return true;
+}
+
+void SeriesStore::rebuildAll() {
+    m_blocks.clear();
+    m_levels.clear();
+    m_levelBase.clear();
+    m_blockBase = m_rawBase / kBlock;
+    for (long long x = m_rawBase; x < m_count; ++x) {
+        const long long b = x / kBlock;
+        if (b >= m_blockBase + (long long)m_blocks.size())
+            m_blocks.push_back(emptyBlock());
+        addToBlock(m_blocks.back(), x, m_raw[size_t(x - m_rawBase)]);
+    }
+    growLevels();
+}
+
+void SeriesStore::assign(std::vector<float> values) {
+    m_raw = std::move(values);
+    m_count = (long long)m_raw.size();
+    m_rawBase = 0;
+    rebuildAll();
+    if (m_count > m_limit) {
+        dropOld();
+        m_raw.shrink_to_fit();
+    }
+}
+
+void SeriesStore::clear() {
+    m_raw.clear();
+    m_raw.shrink_to_fit();
+    m_blocks.clear();
+    m_levels.clear();
+    m_levelBase.clear();
+    m_count = 0;
+    m_rawBase = 0;
+    m_blockBase = 0;
+}
+
+void SeriesStore::dropOld() {
+    // Whole chunks at a time, so the copy is paid once per chunk and the held points start
+    // on a block boundary.
+    const long long chunk = std::clamp(m_limit / 8 / kBlock * kBlock, (long long)kBlock, kMaxChunk);
+    const long long newBase = (m_count - m_limit + chunk - 1) / chunk * chunk;
+    if (newBase <= m_rawBase)
+        return;
+    m_raw.erase(m_raw.begin(), m_raw.begin() + (newBase - m_rawBase));
+    m_rawBase = newBase;
+    if (m_summarise)
+        return;
+    while (!m_blocks.empty() && m_blockBase < newBase / kBlock) {
+        m_blocks.pop_front();
+        ++m_blockBase;
+    }
+    for (size_t l = 0; l < m_levels.size(); ++l) {
+        while (!m_levels[l].empty() && m_levelBase[l] < newBase / LevelSize(l + 1)) {
+            m_levels[l].pop_front();
+            ++m_levelBase[l];
+        }
+    }
+}
+
+ValueExtent SeriesStore::levelExtent(size_t level, long long block) const {
+    if (level == 0)
+        return m_blocks[size_t(block - m_blockBase)].extent;
+    return m_levels[level - 1][size_t(block - m_levelBase[level - 1])];
+}
+
+ValueExtent SeriesStore::blockExtent(long long b0, long long b1) const {
+    ValueExtent r;
+    const size_t top = m_levels.size();
+    for (size_t level = 0; b0 < b1; ++level) {
+        if (level == top) {
+            for (; b0 < b1; ++b0)
+                r.add(levelExtent(level, b0));
+            break;
+        }
+        while (b0 < b1 && b0 % kFan != 0)
+            r.add(levelExtent(level, b0++));
+        while (b1 > b0 && b1 % kFan != 0)
+            r.add(levelExtent(level, --b1));
+        b0 /= kFan;
+        b1 /= kFan;
+    }
+    return r;
+}
+
+ValueExtent SeriesStore::scan(long long begin, long long end) const {
+    // Independent lanes keep the loop free of a dependency chain.
+    constexpr int kLanes = 8;
+    ValueExtent lanes[kLanes];
+    const float* data = m_raw.data() + (begin - m_rawBase);
+    const long long n = end - begin;
+    long long k = 0;
+    for (; k + kLanes <= n; k += kLanes)
+        for (int l = 0; l < kLanes; ++l)
+            lanes[l].add(data[k + l]);
+    for (int l = 0; k < n; ++k, ++l)
+        lanes[l].add(data[k]);
+    for (int l = 1; l < kLanes; ++l)
+        lanes[0].add(lanes[l]);
+    return lanes[0];
+}
+
+ValueExtent SeriesStore::rawExtent(long long begin, long long end) const {
+    if (end - begin <= 2 * kBlock)
+        return scan(begin, end);
+    const long long a = (begin + kBlock - 1) / kBlock * kBlock;
+    const long long z = end / kBlock * kBlock;
+    ValueExtent r = scan(begin, a);
+    r.add(blockExtent(a / kBlock, z / kBlock));
+    r.add(scan(z, end));
+    return r;
+}
+
+ValueExtent SeriesStore::extent(long long begin, long long end) const {
+    begin = std::max(begin, firstRepresented());
+    end = std::min(end, m_count);
+    ValueExtent r;
+    if (begin >= end)
+        return r;
+    if (begin < m_rawBase) {
+        r.add(blockExtent(begin / kBlock, (std::min(end, m_rawBase) + kBlock - 1) / kBlock));
+        begin = m_rawBase;
+    }
+    if (begin < end)
+        r.add(rawExtent(begin, end));
+    return r;
+}
+
+void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
+                         std::vector<ColumnExtent>& out) const {
+    out.clear();
+    if (m_count == 0 || pixelWidth <= 0 || !(xMax > xMin) || !std::isfinite(xMin) ||
+        !std::isfinite(xMax))
+        return;
+    const double scale = pixelWidth / (xMax - xMin);
+    const long long lo = firstRepresented();
+    long long i = std::max(lo, (long long)std::ceil(std::max(xMin, double(lo) - 1.0)) - 1);
+    const long long end =
+        std::min(m_count, (long long)std::floor(std::min(xMax, double(m_count))) + 2);
+    if (i < m_rawBase)
+        i = FloorDiv(i, kBlock) * kBlock;
+    // A column that straddles the oldest held point comes in two parts; they are merged.
+    const auto emit = [&out](const ColumnExtent& c) {
+        if (!out.empty() && out.back().column == c.column) {
+            ColumnExtent& m = out.back();
+            m.lastIndex = c.lastIndex;
+            m.last = c.last;
+            m.min = std::min(m.min, c.min);
+            m.max = std::max(m.max, c.max);
+        } else {
+            out.push_back(c);
+        }
+    };
+    while (i < end) {
+        const int column = columns::ColumnOf(double(i), xMin, scale);
+        long long next = columns::NextColumnStart(i, end, xMin, scale);
+        if (i < m_rawBase) {
+            // Dropped points: whole blocks, each in the column of its first point.
+            next = std::min((next + kBlock - 1) / kBlock * kBlock, m_rawBase);
+            long long b = i / kBlock;
+            long long z = next / kBlock - 1;
+            // Infinite values count in the extremes but are no point to draw a line to.
+            while (b <= z && std::isnan(m_blocks[size_t(b - m_blockBase)].first))
+                ++b;
+            while (z >= b && std::isnan(m_blocks[size_t(z - m_blockBase)].last))
+                --z;
+            if (b <= z) {
+                const ValueExtent e = blockExtent(i / kBlock, next / kBlock);
+                const Block& f = m_blocks[size_t(b - m_blockBase)];
+                const Block& l = m_blocks[size_t(z - m_blockBase)];
+                emit({column, int(b * kBlock + f.firstOffset), int(z * kBlock + l.lastOffset),
+                      f.first, l.last, e.min, e.max});
+            }
+        } else {
+            const auto at = [this](long long x) { return m_raw[size_t(x - m_rawBase)]; };
+            long long first = i;
+            while (first < next && !std::isfinite(at(first)))
+                ++first;
+            if (first < next) {
+                long long last = next - 1;
+                while (!std::isfinite(at(last)))
+                    --last;
+                const ValueExtent e = rawExtent(i, next);
+                emit({column, int(first), int(last), at(first), at(last), e.min, e.max});
+            }
+        }
+        i = next;
+    }
+}
+
+size_t SeriesStore::memoryBytes() const {
+    size_t bytes = m_raw.capacity() * sizeof(float) + m_blocks.size() * sizeof(Block);
+    for (const auto& level : m_levels)
+        bytes += level.size() * sizeof(ValueExtent);
+    return bytes;
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "ColumnReduction.h"
+
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <vector>
+
+// The extremes of the finite values of some points; empty (min > max) when there are none.
+struct ValueExtent {
+    float min = std::numeric_limits<float>::infinity();
+    float max = -std::numeric_limits<float>::infinity();
+    bool empty() const { return !(min <= max); }
+    void add(float v) {
+        min = v < min ? v : min; // NaN compares false and is passed over
+        max = v > max ? v : max;
+    }
+    void add(const ValueExtent& o) {
+        min = o.min < min ? o.min : min;
+        max = o.max > max ? o.max : max;
+    }
+};
+
+// The points of one series (x = index since the last reset) with a pyramid of block
+// extremes above them, so a range of any length reduces in O(log n) and a redraw costs
+// the same after a month as after a minute. Only the newest `fullResolution` points are
+// kept as values; older ones are dropped, or, when summarised, live on only as their
+// 64-point blocks (extremes and first and last finite value), which is finer than any
+// screen column once that much is in view.
+class SeriesStore {
+  public:
+    static constexpr int kBlock = 64;
+    static constexpr int kFan = 8;
+    static constexpr long long kDay = 86400;
+
+    void setRetention(long long fullResolution, bool summariseOlder);
+    long long fullResolution() const { return m_limit; }
+    bool summarisesOlder() const { return m_summarise; }
+
+    long long count() const { return m_count; } // x of the next point
+    long long firstHeld() const { return m_rawBase; } // oldest point kept as a value
+    long long firstRepresented() const; // oldest point still drawn, as a value or a block
+    float value(long long x) const; // NaN for a point not held
+    void append(float y);
+    bool set(long long x, float y); // false for a point not held
+    void assign(std::vector<float> values);
+    void clear();
+
+    // Extremes of the finite values in [begin, end); dropped-but-summarised points take part
+    // through their whole blocks.
+    ValueExtent extent(long long begin, long long end) const;
+    // Same contract as ReduceColumns over the represented points. In the summarised part
+    // columns take whole blocks, each block going to the column its first point falls in.
+    void reduce(double xMin, double xMax, int pixelWidth, std::vector<ColumnExtent>& out) const;
+    size_t memoryBytes() const;
+
+  private:
+    struct Block {
+        ValueExtent extent;
+        float first;
+        float last;
+        uint8_t firstOffset; // offsets of the first and last finite value in the block
+        uint8_t lastOffset;
+    };
+
+    static Block emptyBlock();
+    void addToBlock(Block& b, long long x, float y);
+    void addToLevels(long long x, float y);
+    void growLevels();
+    void rebuildAll();
+    void refreshBlock(long long block);
+    void dropOld();
+    ValueExtent levelExtent(size_t level, long long block) const;
+    ValueExtent blockExtent(long long b0, long long b1) const; // base blocks [b0, b1)
+    ValueExtent rawExtent(long long begin, long long end) const; // held points only
+    ValueExtent scan(long long begin, long long end) const;
+
+    long long m_limit = kDay;
+    bool m_summarise = false;
+    long long m_count = 0;
+    long long m_rawBase = 0;
+    std::vector<float> m_raw;
+    // Base blocks of kBlock points; m_blockBase is the number of the first one kept.
+    std::deque<Block> m_blocks;
+    long long m_blockBase = 0;
+    // m_levels[k] holds the extents of blocks of kBlock * kFan^(k+1) points.
+    std::vector<std::deque<ValueExtent>> m_levels;
+    std::vector<long long> m_levelBase;
+};
