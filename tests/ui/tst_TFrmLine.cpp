@@ -1,4 +1,5 @@
 #include "Chart.h"
+#include "ChartReadout.h"
 #include "ColorValue.h"
 #include "SharedState.h"
 #include "TFrmLine.h"
@@ -44,9 +45,17 @@ void TestTFrmLine::tickSamplesItsOwnInstrument() {
     QCOMPARE(w.windowTitle(), QStringLiteral("仪表地址:3"));
     QCOMPARE(w.GroupBox1->title(), QStringLiteral("03"));
     QVERIFY(w.Timer1->isActive() && w.Timer1->interval() == 1000);
+    QDateTime now(QDate(2026, 12, 7), QTime(8, 0, 59));
+    w.setClock([&now] { return now; });
     w.Timer1Timer();
     state.PresValue[3] = -1.5f;
+    now = now.addSecs(1);
     w.Timer1Timer();
+    // the readout finds each point at the second it was sampled
+    const ChartReadout::Reading at = w.Chart1Readout->readingAt(1);
+    QCOMPARE(ChartReadout::timeText(at.second.value_or(0)), QStringLiteral("08:01:00"));
+    QCOMPARE(at.lines.size(), 2);
+    QCOMPARE(at.lines[0].value, -1.5f);
 
     QCOMPARE(w.Chart1->pointCount(w.Series1), 2);
     QCOMPARE(w.Chart1->pointValue(w.Series1, 0), 30.0f);
