@@ -68,6 +68,7 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
                          double penWidth, double columnWidth, double gridOrigin,
                          const QRectF& box) {
     m_elements.clear();
+    m_gaps.clear();
     m_keys.clear();
     m_xs.clear();
     m_samples.clear();
@@ -96,6 +97,13 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
             if (previous)
                 addCap(previousX, +1.0);
             addCap(xf, -1.0);
+            if (previous && c.column - previous->column >= 2) {
+                const double from = gridOrigin + (previous->column + 1) * columnWidth;
+                const double to = gridOrigin + c.column * columnWidth;
+                m_gaps.emplace_back(from, to);
+                m_keys.push_back(from);
+                m_keys.push_back(to);
+            }
         }
         const bool monotone = c.min >= std::min(c.first, c.last) && c.max <= std::max(c.first, c.last);
         if (monotone) {
@@ -156,6 +164,14 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
                                    [](const Sample& s, double x) { return s.x < x; });
         for (; it != m_samples.end() && it->x <= e.right() + r; ++it)
             cover(e, *it);
+    }
+
+    auto gap = m_gaps.begin();
+    for (Sample& s : m_samples) {
+        while (gap != m_gaps.end() && gap->second <= s.x)
+            ++gap;
+        if (gap != m_gaps.end() && s.x > gap->first)
+            s.top = kInf;
     }
 
     int start = -1;

@@ -11,7 +11,8 @@
 // segment (or, when it swings beyond those, its extremes widened by the pen), and
 // neighbouring columns are joined by the segment from one's last point to the next one's
 // first; the span of a segment is its centre line plus and minus the pen's half-width
-// widened by the slope, so sloped lines keep their true thickness. Filling the outline
+// widened by the slope, so sloped lines keep their true thickness. Columns without a
+// finite value stay clear even of the round ends, so a gap of a column always shows. Filling the outline
 // antialiased gives the look of the stroked line at the cost of one polygon per run.
 class LineEnvelope {
   public:
@@ -53,6 +54,7 @@ class LineEnvelope {
     std::vector<Element> m_elements;
     std::vector<double> m_keys; // the points and round ends, nearly in order
     std::vector<double> m_xs;
+    std::vector<std::pair<double, double>> m_gaps; // whole empty columns, kept clear
     std::vector<Sample> m_samples;
     std::vector<std::pair<int, int>> m_runs;
 };

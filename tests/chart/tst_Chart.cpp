@@ -153,6 +153,57 @@ class tst_Chart : public QObject {
         QCOMPARE(chart.plot()->plottable(p)->getKeyRange(found).upper, 0.0);
     }
 
+    void oldPointsDropButKeepTheirX() {
+        Chart chart;
+        chart.setRetention(1000, false);
+        const int s = chart.addSeries(Chart::Left);
+        for (int i = 0; i < 5000; ++i)
+            chart.appendPoint(s, float(i));
+        const int first = chart.firstHeldPoint(s);
+        QCOMPARE(chart.pointCount(s), 5000);
+        QVERIFY(first > 4000 && first <= 4125);
+        QCOMPARE(chart.pointValue(s, first), float(first));
+        QCOMPARE(chart.pointValue(s, 4999), 4999.0f);
+        QVERIFY(std::isnan(chart.pointValue(s, first - 1)));
+        chart.setPointValue(s, first - 1, 7.0f); // dropped: nothing to change
+        QVERIFY(std::isnan(chart.pointValue(s, first - 1)));
+        bool found = false;
+        QCOMPARE(chart.plot()->plottable(s)->getKeyRange(found).lower, double(first));
+    }
+
+    // Drawn on screen, a spike in a day of points reaches its full height and a stretch
+    // of missing values stays blank.
+    void denseCurveKeepsSpikeAndGap() {
+        Chart chart;
+        chart.resize(700, 400);
+        const int s = chart.addSeries(Chart::Left);
+        chart.setSeriesPen(s, 1, Qt::black);
+        chart.setAxisRange(Chart::Left, 0, 100);
+        std::vector<float> y(86400, 20.0f);
+        y[30000] = 90.0f;
+        std::fill(y.begin() + 60000, y.begin() + 61000, std::nanf(""));
+        chart.setSeriesValues(s, y);
+        chart.setAxisRange(Chart::Bottom, 0, 86399);
+        const QImage image = chart.plot()->toPixmap(700, 400).toImage();
+        QCPAxis* xAxis = chart.plot()->xAxis;
+        QCPAxis* yAxis = chart.plot()->yAxis;
+        const auto darkest = [&](int x, int yFrom, int yTo) {
+            int value = 255;
+            for (int row = yFrom; row <= yTo; ++row)
+                value = std::min(value, qGray(image.pixel(x, row)));
+            return value;
+        };
+        const int spikeX = int(std::lround(xAxis->coordToPixel(30000)));
+        const int spikeTop = int(std::lround(yAxis->coordToPixel(90)));
+        QVERIFY(darkest(spikeX, spikeTop + 1, spikeTop + 3) < 64);
+        QVERIFY(darkest(spikeX, spikeTop - 4, spikeTop - 2) > 192);
+        const int flat = int(std::lround(yAxis->coordToPixel(20)));
+        const int gapX = int(std::lround(xAxis->coordToPixel(60500)));
+        QVERIFY(darkest(gapX - 2, flat - 3, flat + 3) > 192);
+        QVERIFY(darkest(gapX + 2, flat - 3, flat + 3) > 192);
+        QVERIFY(darkest(gapX - 12, flat - 3, flat + 3) < 128);
+    }
+
     void bottomAutoMaximumFollowsLargestX() {
         Chart chart;
         const int a = chart.addSeries(Chart::Left);

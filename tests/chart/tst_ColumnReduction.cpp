@@ -1,8 +1,10 @@
 #include "ColumnReduction.h"
+#include "SeriesStore.h"
 
 #include <QTest>
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 class tst_ColumnReduction : public QObject {
     Q_OBJECT
@@ -83,6 +85,92 @@ class tst_ColumnReduction : public QObject {
         QVERIFY(columns.front().column < 0);
         QCOMPARE(columns.back().lastIndex, 1200);
         QVERIFY(columns.back().column >= 600);
+    }
+
+    void summaryReducesLikeTheRawPoints_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("kept"); // points held at full resolution
+        QTest::addColumn<bool>("summarised");
+        QTest::addColumn<double>("xMin"); // negative: the oldest held point
+        QTest::addColumn<double>("xMax");
+        QTest::addColumn<int>("width");
+        QTest::newRow("a day, all held") << 86400 << 86400 << false << 0.0 << 86399.0 << 700;
+        QTest::newRow("an hour of a day") << 86400 << 86400 << false << 40000.3 << 43600.0 << 613;
+        QTest::newRow("two points a column") << 86400 << 86400 << false << 1000.0 << 2400.0 << 700;
+        // 256 points a column: whole blocks, so the summary is exact up to the held points.
+        QTest::newRow("month-like, old points summarised")
+            << 300000 << 50000 << true << 0.0 << 179200.0 << 700;
+        QTest::newRow("summarised, the whole run") << 300000 << 50000 << true << 0.0 << 299776.0 << 1171;
+        QTest::newRow("older points dropped") << 300000 << 50000 << false << -1.0 << 299999.0 << 640;
+    }
+
+    // The pyramid gives the same columns as scanning every point, also after points were
+    // changed in place (extremes raised and removed) and old ones dropped.
+    void summaryReducesLikeTheRawPoints() {
+        QFETCH(int, count);
+        QFETCH(int, kept);
+        QFETCH(bool, summarised);
+        QFETCH(double, xMin);
+        QFETCH(double, xMax);
+        QFETCH(int, width);
+        std::mt19937 random(42);
+        std::normal_distribution<float> noise(0.0f, 3.0f);
+        std::vector<float> y(static_cast<size_t>(count));
+        float level = 0.0f;
+        for (float& v : y) {
+            level += noise(random) * 0.1f;
+            v = random() % 997 == 0 ? std::nanf("") : level + noise(random);
+        }
+        for (int i = 70000; i < 70500; ++i) // a gap of a few columns
+            y[size_t(i)] = std::nanf("");
+        SeriesStore store;
+        store.setRetention(kept, summarised);
+        for (float v : y)
+            store.append(v);
+        QCOMPARE(store.count(), (long long)count);
+        QVERIFY(store.count() - store.firstHeld() <= kept);
+        QVERIFY(store.count() - store.firstHeld() > kept * 7 / 8);
+        for (long long x : {store.count() - 1, store.firstHeld() + 5, store.count() - kept / 2}) {
+            y[size_t(x)] = x % 2 ? 1.0e4f : -1.0e4f; // new extremes, later taken away again
+            QVERIFY(store.set(x, y[size_t(x)]));
+        }
+        y[size_t(count - 1)] = 0.5f;
+        QVERIFY(store.set(count - 1, 0.5f));
+        QVERIFY(!store.set(store.firstHeld() - 1, 1.0f) || store.firstHeld() == 0);
+        QVERIFY(std::isnan(store.value(store.firstHeld() - 1)) || store.firstHeld() == 0);
+        QCOMPARE(store.value(store.firstHeld()), y[size_t(store.firstHeld())]);
+
+        if (xMin < 0)
+            xMin = double(store.firstHeld());
+        const long long from = store.firstRepresented();
+        std::vector<ColumnExtent> expected;
+        ReduceColumns(std::span<const float>(y).subspan(size_t(from)), xMin - from, xMax - from,
+                      width, expected);
+        std::vector<ColumnExtent> actual;
+        store.reduce(xMin, xMax, width, actual);
+        // A neighbour beyond the right edge among dropped points is a whole block.
+        if (summarised && xMax < store.firstHeld()) {
+            QCOMPARE(actual.back().column, expected.back().column);
+            actual.pop_back();
+            expected.pop_back();
+        }
+        QCOMPARE(actual.size(), expected.size());
+        for (size_t k = 0; k < actual.size(); ++k) {
+            const ColumnExtent& a = actual[k];
+            const ColumnExtent& e = expected[k];
+            QVERIFY2(a.column == e.column && a.firstIndex == e.firstIndex + from &&
+                         a.lastIndex == e.lastIndex + from && a.first == e.first &&
+                         a.last == e.last && a.min == e.min && a.max == e.max,
+                     qPrintable(QString("column %1").arg(a.column)));
+        }
+        // The extremes of the whole represented run, as the axes' automatic maximum uses them.
+        float lo = INFINITY, hi = -INFINITY;
+        for (size_t i = size_t(from); i < y.size(); ++i)
+            if (std::isfinite(y[i]))
+                lo = std::min(lo, y[i]), hi = std::max(hi, y[i]);
+        const ValueExtent all = store.extent(0, store.count());
+        QCOMPARE(all.min, lo);
+        QCOMPARE(all.max, hi);
     }
 
     void degenerateInputGivesNoColumns_data() {

@@ -1,0 +1,113 @@
+#include "LineEnvelope.h"
+#include "SeriesStore.h"
+
+#include <QTest>
+#include <cmath>
+#include <limits>
+
+// The outline of a series: one point per unit of x, one device pixel per unit of value
+// (values grow upwards), columns one pixel wide.
+class tst_LineEnvelope : public QObject {
+    Q_OBJECT
+    LineEnvelope build(const std::vector<float>& y, int width, double pen) {
+        SeriesStore store;
+        store.assign(y);
+        std::vector<ColumnExtent> columns;
+        const double perColumn = double(y.size()) / width;
+        store.reduce(-0.5 * perColumn, double(y.size()) - 0.5 * perColumn, width, columns);
+        LineEnvelope envelope;
+        const LineEnvelope::Mapping map{0.0, 1.0 / perColumn, 1000.0, -1.0};
+        envelope.build(columns, map, pen, 1.0, -0.5, QRectF(-10, -10, width + 20, 2020));
+        return envelope;
+    }
+    static bool covered(const LineEnvelope::Sample& s) { return s.top <= s.bottom; }
+
+  private slots:
+    void spanOfTheStroke_data() {
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<double>("pen");
+        QTest::addColumn<double>("expected"); // vertical span in the middle of the line
+        for (double pen : {1.0, 3.0, 5.0}) {
+            QTest::addRow("flat, pen %g", pen) << "flat" << pen << pen;
+            QTest::addRow("45 degrees, pen %g", pen) << "slope" << pen << pen * std::sqrt(2.0);
+            QTest::addRow("45 degrees, 8 points a column, pen %g", pen)
+                << "dense slope" << pen << pen * std::sqrt(2.0);
+        }
+    }
+
+    // A sloped line keeps its true thickness: the span is the pen widened by the slope.
+    void spanOfTheStroke() {
+        QFETCH(QString, shape);
+        QFETCH(double, pen);
+        QFETCH(double, expected);
+        const int width = 400;
+        const int n = shape == "dense slope" ? 8 * width : width;
+        std::vector<float> y(size_t(n), 300.0f);
+        if (shape != "flat")
+            for (int i = 0; i < n; ++i)
+                y[size_t(i)] = float(i) * width / n;
+        const LineEnvelope envelope = build(y, width, pen);
+        int checked = 0;
+        for (const auto& s : envelope.samples()) {
+            if (s.x < 100 || s.x > 300)
+                continue;
+            QVERIFY2(std::abs((s.bottom - s.top) - expected) < 1e-6,
+                     qPrintable(QString("span %1 at x %2").arg(s.bottom - s.top).arg(s.x)));
+            ++checked;
+        }
+        QVERIFY(checked >= 400);
+        QCOMPARE(int(envelope.runs().size()), 1);
+    }
+
+    void spikeKeepsItsHeight_data() {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<double>("pen");
+        QTest::newRow("a day in 500 columns, pen 1") << 86400 << 1.0;
+        QTest::newRow("a day in 500 columns, pen 5") << 86400 << 5.0;
+        QTest::newRow("fewer points than columns, pen 3") << 300 << 3.0;
+    }
+
+    void spikeKeepsItsHeight() {
+        QFETCH(int, points);
+        QFETCH(double, pen);
+        std::vector<float> y(size_t(points), 100.0f);
+        y[size_t(points / 3)] = 900.0f;
+        const LineEnvelope envelope = build(y, 500, pen);
+        double top = std::numeric_limits<double>::infinity();
+        for (const auto& s : envelope.samples())
+            top = std::min(top, s.top);
+        QCOMPARE(top, 1000.0 - 900.0 - pen / 2);
+    }
+
+    void gapOfAColumnStays_data() {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<int>("gapFrom");
+        QTest::addColumn<int>("gapTo"); // points [gapFrom, gapTo) are not numbers
+        // 86400 points in 500 columns: column 250 holds points 43114..43286.
+        QTest::newRow("one point in one column") << 500 << 250 << 251;
+        QTest::newRow("one whole dense column") << 86400 << 43114 << 43287;
+        QTest::newRow("one and a half columns across two") << 86400 << 43200 << 43460;
+    }
+
+    void gapOfAColumnStays() {
+        QFETCH(int, points);
+        QFETCH(int, gapFrom);
+        QFETCH(int, gapTo);
+        std::vector<float> y(static_cast<size_t>(points));
+        for (int i = 0; i < points; ++i)
+            y[size_t(i)] = i < gapFrom || i >= gapTo ? float(500 + 50 * std::sin(i * 0.01))
+                                                      : std::nanf("");
+        const LineEnvelope envelope = build(y, 500, 1.0);
+        QCOMPARE(int(envelope.runs().size()), 2);
+        // Between the runs lies at least half a column where nothing is drawn.
+        const auto& samples = envelope.samples();
+        const double end = samples[size_t(envelope.runs()[0].second - 1)].x;
+        const double start = samples[size_t(envelope.runs()[1].first)].x;
+        QVERIFY2(start - end >= 0.5, qPrintable(QString("gap %1").arg(start - end)));
+        const double gapCentre = (gapFrom + gapTo - 1) / 2.0 * 500 / points;
+        QVERIFY(end < gapCentre && start > gapCentre);
+    }
+};
+
+QTEST_APPLESS_MAIN(tst_LineEnvelope)
+#include "tst_LineEnvelope.moc"
