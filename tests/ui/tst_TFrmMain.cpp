@@ -1,4 +1,5 @@
 #include "Chart.h"
+#include "ChartReadout.h"
 #include "ColorValue.h"
 #include "FakePort.h"
 #include "ManualScheduler.h"
@@ -458,6 +459,11 @@ void TestTFrmMain::tickShowsAndRecordsReplies() {
     QCOMPARE(w->panelColor(1, false), 0x008000);
     QCOMPARE(w->Chart1->pointCount(0), 1);
     QCOMPARE(w->Chart1->pointValue(0, 0), 12.345f);
+    // the readout lists the switched-on instrument at the row's clock second
+    const ChartReadout::Reading at = w->Chart1Readout->readingAt(0);
+    QCOMPARE(ChartReadout::timeText(at.second.value_or(0)), QStringLiteral("08:30:00"));
+    QCOMPARE(at.lines.size(), 2);
+    QCOMPARE(at.lines[1].title, QStringLiteral("温度1"));
     for (int n = 1; n <= 8; ++n) { // every pen re-applied to its own series
         QCOMPARE(w->Chart1->seriesPen(n - 1).color(), QColor(n, 0, 0));
         QCOMPARE(w->Chart1->seriesPen(n + 7).color(), QColor(0, n, 0));
