@@ -32,6 +32,9 @@ TFrmLine::TFrmLine(SharedState& state, std::function<void(int)> onClosed, QWidge
     Chart1->setAxisRange(Chart::Right, 0, 40);
     Chart1->setAxisTitle(Chart::Right, QStringLiteral("温度(℃)"));
     Chart1->setAxisGridVisible(Chart::Right, false);
+    // The window shows everything since it opened; beyond a day only a summary is kept,
+    // so memory and redraws stay flat over long runs.
+    Chart1->setRetention(86400, true);
     Series1 = Chart1->addSeries(Chart::Left, QStringLiteral("压力"));
     Chart1->setSeriesPen(Series1, 1, Qt::red);
     Series2 = Chart1->addSeries(Chart::Right, QStringLiteral("温度"));
