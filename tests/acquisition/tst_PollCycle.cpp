@@ -404,38 +404,31 @@ class TestPollCycle : public QObject {
         }
     }
 
-    // The port is asked for afresh at every step: a line closed between two requests ends
-    // the cycle without a read, a row or a point.
     void lineClosedDuringCycleRecordsNothing() {
         Rig rig{1, 2};
         rig.cycle.tick();
-        rig.current = nullptr;
+        rig.current = nullptr; // the port is asked for afresh at every step
         rig.scheduler.runAll();
         QCOMPARE(rig.port.log, (QStringList{"write 01P3", "pause 50"}));
-        QVERIFY(!rig.cycle.running());
         QVERIFY(!rig.recorded());
-        QVERIFY(rig.display.points[1].isEmpty());
     }
 
     // Ticks placed by the cycle itself, with timers firing late and writes taking time, give
     // one row for every second, whose time text names the second of its data number.
     void everySecondGetsOneRow_data() {
         QTest::addColumn<int>("instruments");
-        QTest::addColumn<int>("writeMs");
         QTest::addColumn<int>("lateMs");
-        QTest::newRow("one instrument") << 1 << 1 << 0;
-        QTest::newRow("eight at 9600 baud") << 8 << 6 << 2;
-        QTest::newRow("eight, busy event loop") << 8 << 6 << 6;
+        QTest::newRow("one instrument") << 1 << 0;
+        QTest::newRow("eight") << 8 << 2;
+        QTest::newRow("eight, busy event loop") << 8 << 6;
     }
     void everySecondGetsOneRow() {
         QFETCH(int, instruments);
-        QFETCH(int, writeMs);
         QFETCH(int, lateMs);
         Rig rig;
         for (int n = 1; n <= instruments; ++n)
             rig.display.on[n] = true;
-        rig.scheduler.log = nullptr;
-        rig.port.writeMs = writeMs;
+        rig.port.writeMs = 6; // 9600 baud
         rig.scheduler.now = rig.scheduler.now.addMSecs(537);
         QRandomGenerator random(instruments);
         rig.scheduler.lateness = [&] { return int(random.bounded(lateMs + 1)); };
@@ -447,15 +440,12 @@ class TestPollCycle : public QObject {
         rig.scheduler.advance(60 * 1000);
 
         const QList<QByteArray> rows = rig.rows();
-        QVERIFY2(rows.size() >= 58, rows.join('\n').constData());
-        // The first tick knows no cycle length yet; from the second on every second counts.
+        QVERIFY(rows.size() >= 58);
         for (qsizetype i = 1; i < rows.size(); ++i) {
-            const QList<QByteArray> fields = rows[i].split(',');
-            const qint64 number = fields[0].toLongLong(nullptr, 16);
-            QCOMPARE(number, rows[i - 1].split(',')[0].toLongLong(nullptr, 16) + 1);
-            const QDateTime text = QDateTime::fromString(QString::fromLatin1(fields[1]),
-                                                         QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-            QCOMPARE(SecondCount(text), number);
+            const qint64 number = rows[i].left(8).toLongLong(nullptr, 16);
+            QCOMPARE(number, rows[i - 1].left(8).toLongLong(nullptr, 16) + 1);
+            const QString text = QString::fromLatin1(rows[i].mid(9, 19));
+            QCOMPARE(SecondCount(QDateTime::fromString(text, "yyyy-MM-dd hh:mm:ss")), number);
         }
     }
 

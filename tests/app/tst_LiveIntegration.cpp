@@ -21,61 +21,39 @@
 
 namespace {
 
-// What the program did on the line: every write and read, with the time it was called.
-struct LineEvent {
-    qint64 atMs;
-    QByteArray written; // empty for a read
-    qint64 readSize = 0;
-};
-
-class LoggedPort : public Port {
+// The serial link, logging each write and read (as "read <size>") with the time of the call.
+class LoggedLink : public LinkService, public Port {
   public:
-    Port* inner = nullptr;
-    QList<LineEvent>* log = nullptr;
-    QElapsedTimer* clock = nullptr;
-
-    bool isOpen() const override { return inner && inner->isOpen(); }
-    qint64 write(const QByteArray& bytes) override {
-        *log << LineEvent{clock->elapsed(), bytes};
-        return inner->write(bytes);
-    }
-    QByteArray read(qint64 maxBytes) override {
-        *log << LineEvent{clock->elapsed(), {}, maxBytes};
-        return inner->read(maxBytes);
-    }
-};
-
-class LoggedLink : public LinkService {
-  public:
-    explicit LoggedLink(const QString& config) : m_serial(config) {
-        m_clock.start();
-        m_port.log = &events;
-        m_port.clock = &m_clock;
-    }
+    explicit LoggedLink(const QString& config) : m_serial(config) { m_clock.start(); }
     QStringList list() override { return m_serial.list(); }
     bool open(const QString& name, int baudIndex) override { return m_serial.open(name, baudIndex); }
     void close() override { m_serial.close(); }
-    Port* port() override {
-        m_port.inner = m_serial.port();
-        return m_port.inner ? &m_port : nullptr;
+    Port* port() override { return (m_inner = m_serial.port()) ? this : nullptr; }
+    bool isOpen() const override { return m_inner && m_inner->isOpen(); }
+    qint64 write(const QByteArray& bytes) override {
+        log << qMakePair(m_clock.elapsed(), bytes);
+        return m_inner->write(bytes);
+    }
+    QByteArray read(qint64 maxBytes) override {
+        log << qMakePair(m_clock.elapsed(), "read " + QByteArray::number(maxBytes));
+        return m_inner->read(maxBytes);
     }
 
-    QList<LineEvent> events;
+    QList<QPair<qint64, QByteArray>> log;
 
   private:
     SerialLink m_serial;
+    Port* m_inner = nullptr;
     QElapsedTimer m_clock;
-    LoggedPort m_port;
 };
 
 // The lines of every day's file the run wrote, in day order: near midnight there are two.
-QList<QByteArray> RecordLines(const QString& base, int* files) {
+QList<QByteArray> RecordLines(const QString& base) {
     QStringList paths;
     QDirIterator it(base + "/Data", {"*.csv"}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
         paths << it.next();
     paths.sort();
-    *files = int(paths.size());
     QList<QByteArray> lines;
     for (const QString& path : paths) {
         QFile file(path);
@@ -142,8 +120,7 @@ void TestLiveIntegration::recordsEverySecond() {
     env.runComSet = [](TFrmComSet&) {};
     // The history window as the operator leaves it open: ticks go on in its modal loop.
     env.runDialog = [&](QDialog&) {
-        int files = 0;
-        rowsBeforeHistory = int(RecordLines(dir.path(), &files).size());
+        rowsBeforeHistory = int(RecordLines(dir.path()).size());
         QTest::qWait(historyMs);
         historyChartPoints = main->Chart1->pointCount(0);
     };
@@ -184,40 +161,33 @@ void TestLiveIntegration::recordsEverySecond() {
     for (int n : on)
         tickRequests << QByteArray("\x04") + '0' + char('0' + n) + "P3\x05"
                      << QByteArray("\x04") + '0' + char('0' + n) + "P4\x05";
-    const QList<LineEvent>& line = serial.events;
+    const QList<QPair<qint64, QByteArray>>& line = serial.log;
     int ticks = 0;
-    for (qsizetype i = 0; i < line.size();) {
-        for (const QByteArray& request : tickRequests) {
-            QVERIFY2(i + 1 < line.size(), "a tick ended early");
-            QCOMPARE(line[i].written, request);
-            const qint64 gap = line[i + 1].atMs - line[i].atMs;
-            QVERIFY2(gap >= 45, qPrintable(QStringLiteral("%1 ms after a write").arg(gap)));
+    for (qsizetype i = 0; i < line.size(); ++ticks) {
+        for (const QByteArray& request : tickRequests + QList<QByteArray>{"read 256"}) {
+            QVERIFY2(i < line.size(), "a tick ended early");
+            QCOMPARE(line[i].second, request);
+            const qint64 gap = i + 1 < line.size() ? line[i + 1].first - line[i].first : 0;
+            QVERIFY2(request == "read 256" || gap >= 45, qPrintable(QString::number(gap)));
             ++i;
         }
-        QCOMPARE(line[i].readSize, 256);
-        ++i;
-        ++ticks;
     }
     QVERIFY2(ticks >= seconds - 2, qPrintable(QString::number(ticks)));
 
     // The files: one row for every second, numbered without gap or double, each row's time
     // text naming the second of its number, also while the history window was open.
-    int files = 0;
-    const QList<QByteArray> lines = RecordLines(dir.path(), &files);
+    const QList<QByteArray> lines = RecordLines(dir.path());
     const QRegularExpression row(
         R"(^[0-9A-F]{8,},\d{4}-\d\d-\d\d \d\d:\d\d:\d\d,(-?\d+(\.\d+)?,){16}\r$)");
     QList<qint64> numbers;
     for (const QByteArray& text : lines) {
-        if (text.isEmpty())
-            continue;
-        if (text.size() == 111) // a file's header and CR
+        if (text.isEmpty() || text.size() == 111) // a file's header and CR
             continue;
         QVERIFY2(row.match(QString::fromLatin1(text)).hasMatch(), text.constData());
         const QList<QByteArray> fields = text.split(',');
         numbers << fields[0].toLongLong(nullptr, 16);
-        const QDateTime time =
-            QDateTime::fromString(QString::fromLatin1(fields[1]), "yyyy-MM-dd hh:mm:ss");
-        QCOMPARE(SecondCount(time), numbers.last());
+        const QString time = QString::fromLatin1(fields[1]);
+        QCOMPARE(SecondCount(QDateTime::fromString(time, "yyyy-MM-dd hh:mm:ss")), numbers.last());
         if (numbers.size() > 1)
             QCOMPARE(numbers.last(), numbers[numbers.size() - 2] + 1);
         for (int n = 1; n <= 8; ++n) {

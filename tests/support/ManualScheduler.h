@@ -4,60 +4,38 @@
 
 #include <QDateTime>
 #include <QStringList>
-#include <functional>
-#include <vector>
+#include <map>
 
 // A clock that moves only when the test says so, and the steps due on it. Every pause asked
 // for can be logged into the same list as the port's writes and reads, so their order shows.
 class ManualScheduler : public Scheduler {
   public:
     QDateTime now = QDateTime(QDate(2024, 3, 15), QTime(8, 30));
-    QStringList* log = nullptr;      // gets "pause <ms>" for every step asked for
-    std::function<int()> lateness;   // extra ms before each step runs, as a busy loop adds
+    QStringList* log = nullptr;    // gets "pause <ms>" for every step asked for
+    std::function<int()> lateness; // extra ms before each step runs, as a busy loop adds
 
     void after(int ms, std::function<void()> step) override {
         if (log)
             *log << QStringLiteral("pause %1").arg(ms);
-        const int late = lateness ? lateness() : 0;
-        m_steps.push_back({now.addMSecs(ms + late), m_next++, std::move(step)});
+        const qint64 due = now.toMSecsSinceEpoch() + ms + (lateness ? lateness() : 0);
+        m_steps.emplace(due, std::move(step));
     }
-    QDateTime clock() const { return now; }
-    // Runs the steps due within ms, in time order, moving the clock along.
+    // Runs the steps due within ms (all of them, and those they ask for, when ms < 0) in time
+    // order, moving the clock along.
     void advance(qint64 ms) {
-        const QDateTime until = now.addMSecs(ms);
-        while (runNext(until)) {
+        const qint64 until = now.toMSecsSinceEpoch() + ms;
+        while (!m_steps.empty() && (ms < 0 || m_steps.begin()->first <= until)) {
+            const auto first = m_steps.begin();
+            const std::function<void()> step = std::move(first->second);
+            now = QDateTime::fromMSecsSinceEpoch(std::max(first->first, now.toMSecsSinceEpoch()));
+            m_steps.erase(first);
+            step();
         }
-        now = until;
+        if (ms >= 0 && until > now.toMSecsSinceEpoch())
+            now = QDateTime::fromMSecsSinceEpoch(until);
     }
-    // Runs steps, and the steps they ask for, until none is left.
-    void runAll() {
-        while (runNext({})) {
-        }
-    }
-    bool idle() const { return m_steps.empty(); }
+    void runAll() { advance(-1); }
 
   private:
-    struct Step {
-        QDateTime due;
-        quint64 order;
-        std::function<void()> run;
-    };
-    bool runNext(const QDateTime& until) {
-        auto first = m_steps.end();
-        for (auto it = m_steps.begin(); it != m_steps.end(); ++it) {
-            if (first == m_steps.end() || it->due < first->due ||
-                (it->due == first->due && it->order < first->order))
-                first = it;
-        }
-        if (first == m_steps.end() || (until.isValid() && first->due > until))
-            return false;
-        Step step = std::move(*first);
-        m_steps.erase(first);
-        if (step.due > now)
-            now = step.due;
-        step.run();
-        return true;
-    }
-    std::vector<Step> m_steps;
-    quint64 m_next = 0;
+    std::multimap<qint64, std::function<void()>> m_steps; // steps due together keep their order
 };
