@@ -65,8 +65,16 @@ QByteArray MissingLineEnd(const QString& fileName, qint64 size) {
     return last == "\r" ? QByteArray("\n") : QByteArray("\r\n");
 }
 
+// A short write is followed by one for the rest, which fails with the system's own reason
+// (a full disk) where the short count alone says nothing.
 bool WriteWhole(QFile& file, const QByteArray& bytes) {
-    return file.write(bytes) == bytes.size() && file.flush();
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return file.flush();
 }
 
 } // namespace

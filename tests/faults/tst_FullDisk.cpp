@@ -45,7 +45,9 @@ void TestFullDisk::rowThatDoesNotFit_isCutBack() {
     QVERIFY(rowsBefore == 0 || before.size() % 4096 > 4096 - kRow.size());
     QVERIFY(disk.fill());
 
-    QVERIFY(!AppendRecordRow(file, kRow));
+    QString error;
+    QVERIFY(!AppendRecordRow(file, kRow, &error));
+    QVERIFY2(error.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(error));
     QCOMPARE(QFileInfo::exists(file), rowsBefore > 0);
     QCOMPARE(Bytes(file), before);
 
