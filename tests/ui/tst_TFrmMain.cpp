@@ -124,6 +124,7 @@ class TestTFrmMain : public QObject {
     void commSettingsPreselectsAndCancelKeepsAll();
     void dialogsHoldTheirFlagForTheirWholeLife();
     void tickShowsAndRecordsReplies();
+    void portCommandsAndClosingWaitForRunningCycle();
     void errorBoxesDoNotPileUp();
 };
 
@@ -474,6 +475,25 @@ void TestTFrmMain::tickShowsAndRecordsReplies() {
     const QList<QByteArray> lines = csv.readAll().split('\n');
     QCOMPARE(lines.value(1), QByteArray("65F40708,2024-03-15 08:30:00,12.345,25.6,0.0,0.0,0.0,0.0,"
                                         "0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,\r"));
+}
+
+void TestTFrmMain::portCommandsAndClosingWaitForRunningCycle() {
+    Harness h;
+    h.link.isOpen = true;
+    h.link.ports = {"ttyS0"};
+    qsizetype readsBeforeDialog = -1;
+    h.onComSet = [&](TFrmComSet&) { readsBeforeDialog = h.link.fakePort.readSizes.size(); };
+    auto w = h.make();
+    w->show();
+    w->muAp[1]->trigger();
+    w->SecCyTimer(); // the cycle now waits between its requests
+    w->muComSet->trigger();
+    w->close();
+    QCOMPARE(h.comSetRuns, 0);
+    QVERIFY(w->isVisible());
+    h.scheduler.runAll();
+    QCOMPARE(readsBeforeDialog, 1);
+    QVERIFY(!w->isVisible());
 }
 
 void TestTFrmMain::errorBoxesDoNotPileUp() {
