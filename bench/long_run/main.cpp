@@ -1,0 +1,144 @@
+// A month of once-a-second ticks without waiting: eight instruments into the main chart (16
+// series, paged 600 points at a time as the polling cycle does) and into eight curve windows
+// (each showing everything since it opened). Prints the resident memory and the redraw time
+// of all nine charts after the first day and after the last.
+//   long_run [--days N]
+#include "Chart.h"
+#include "SharedState.h"
+#include "TFrmLine.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <qcustomplot.h>
+#include <random>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kDay = 86400;
+
+double ResidentMb() {
+    QFile statm("/proc/self/statm");
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+double MedianMs(int repetitions, const std::function<void()>& work) {
+    std::vector<double> times;
+    for (int r = 0; r < repetitions; ++r) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(timer.nsecsElapsed() / 1.0e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int daysAt = int(args.indexOf("--days"));
+    const int days = daysAt > 0 ? std::max(1, args.value(daysAt + 1).toInt()) : 30;
+
+    SharedState state;
+    state.TempFull = 0;
+    state.PresY0 = 0;
+    state.PresYn = 50;
+    for (int n = 1; n <= SharedState::kInstruments; ++n) {
+        state.LineWidthPress[n] = 1 + (n - 1) % 5;
+        state.LineWidthTemp[n] = 1 + n % 5;
+        state.LineColorPress[n] = 0x0000FF;
+        state.LineColorTemp[n] = 0x008000;
+    }
+
+    Chart main;
+    main.resize(800, 500);
+    main.setAxisRange(Chart::Left, 0, 50);
+    main.setAxisRange(Chart::Right, 0, 40);
+    main.setAxisRange(Chart::Bottom, 0, 600);
+    for (int s = 0; s < 16; ++s) {
+        main.addSeries(s < 8 ? Chart::Left : Chart::Right);
+        main.setSeriesPen(s, 1 + s % 5, s < 8 ? Qt::blue : Qt::darkGreen);
+    }
+    std::vector<std::unique_ptr<TFrmLine>> windows;
+    for (int n = 1; n <= SharedState::kInstruments; ++n) {
+        windows.push_back(std::make_unique<TFrmLine>(state, nullptr));
+        windows.back()->Timer1->stop(); // ticked by hand below
+        windows.back()->setInstrument(n);
+    }
+
+    std::mt19937 random(2024);
+    std::normal_distribution<float> noise(0.0f, 1.0f);
+    float pressure[9], temperature[9];
+    for (int n = 1; n <= 8; ++n) {
+        pressure[n] = 5.0f * n;
+        temperature[n] = 20.0f + n;
+    }
+    main.show();
+    for (auto& w : windows)
+        w->show();
+    QApplication::processEvents();
+    for (auto& w : windows)
+        w->Timer1->stop(); // ticked by hand below
+    const auto redraw = [&] {
+        main.plot()->replot(QCustomPlot::rpImmediateRefresh);
+        for (auto& w : windows)
+            w->Chart1->plot()->replot(QCustomPlot::rpImmediateRefresh);
+    };
+
+    double rssDay1 = 0, redrawDay1 = 0;
+    int pointCount = 0;
+    QElapsedTimer wall;
+    wall.start();
+    for (int day = 1; day <= days; ++day) {
+        for (int second = 0; second < kDay; ++second) {
+            for (int n = 1; n <= 8; ++n) {
+                pressure[n] = std::clamp(pressure[n] + 0.05f * noise(random), 0.0f, 49.0f);
+                temperature[n] = std::clamp(temperature[n] + 0.02f * noise(random), 0.0f, 39.0f);
+                state.PresValue[n] = pressure[n] + 0.2f * noise(random);
+                state.TempValue[n] = temperature[n];
+                main.appendPoint(n - 1, state.PresValue[n]);
+                main.appendPoint(n + 7, state.TempValue[n]);
+            }
+            // The polling cycle's paging of the main chart's time axis.
+            if (++pointCount % 600 == 0) {
+                main.setAxisMaximum(Chart::Bottom, pointCount + 600);
+                main.setAxisMinimum(Chart::Bottom, pointCount);
+            }
+            for (auto& w : windows)
+                w->Timer1Timer();
+        }
+        if (day == 1 || day == days) {
+            redraw(); // lays the charts out
+            const double ms = MedianMs(9, redraw);
+            const double rss = ResidentMb();
+            QApplication::processEvents(); // queued replots and deferred deletes
+            std::printf("day %d: rss %.1f MB, redraw of nine charts %.2f ms (main %d points a "
+                        "series, %d held; curve window %d points, %d held), %.0f s so far\n",
+                        day, rss, ms, main.pointCount(0), main.pointCount(0) - main.firstHeldPoint(0),
+                        windows[0]->Chart1->pointCount(0),
+                        windows[0]->Chart1->pointCount(0) - windows[0]->Chart1->firstHeldPoint(0),
+                        wall.elapsed() / 1000.0);
+            std::fflush(stdout);
+            if (day == 1) {
+                rssDay1 = rss;
+                redrawDay1 = ms;
+            }
+            if (day == days)
+                std::printf("RESULT name=long_run days=%d rss_mb_day1=%.1f rss_mb_day%d=%.1f "
+                            "redraw_ms_day1=%.2f redraw_ms_day%d=%.2f\n",
+                            days, rssDay1, days, rss, redrawDay1, days, ms);
+        }
+    }
+    return 0;
+}
