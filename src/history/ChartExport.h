@@ -13,6 +13,7 @@ class ChartExport {
     // Landscape A4 at 150 dots per inch.
     static constexpr QSize kImageSize{1754, 1240};
     static constexpr int kImageDpi = 150;
+    static constexpr int kPdfDpi = 300;
 
     // The format follows the name's suffix, ".pdf" or ".png" (any case). Returns an empty
     // text on success, otherwise why nothing was saved.
