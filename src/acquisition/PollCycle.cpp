@@ -127,11 +127,13 @@ void PollCycle::poll(int address, char command) {
         collect();
         return;
     }
-    if (now > m_rowMs)
+    // A clock set back meanwhile must not hold the row for as long as it went back.
+    if (now > m_rowMs || m_rowMs - now > kMaxWaitMs)
         m_rowMs = RowMoment(now);
     // Never a second row in one second, whatever brought this cycle so close to the last.
-    if (m_rowMs < (m_lastRowSecond + 1) * 1000)
-        m_rowMs = (m_lastRowSecond + 1) * 1000 + kRowOffsetMs;
+    const qint64 nextFree = (m_lastRowSecond + 1) * 1000 + kRowOffsetMs;
+    if (m_rowMs < nextFree && nextFree - now <= kMaxWaitMs)
+        m_rowMs = nextFree;
     if (m_rowMs > now)
         later(int(m_rowMs - now), [this] { collect(); });
     else

@@ -32,6 +32,7 @@ class PollCycle {
     // for the next second rather than risk a duplicate.
     static constexpr int kRowOffsetMs = 100;
     static constexpr int kLateRowMs = 450;
+    static constexpr int kMaxWaitMs = 2000; // longer only when the clock was set back
     // A tick starts up to kLeadMs earlier than its requests need, to absorb a late timer,
     // but leaves kSpareMs of its second free so the next tick never meets it still running.
     static constexpr int kLeadMs = 100;

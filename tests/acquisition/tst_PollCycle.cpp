@@ -449,6 +449,16 @@ class TestPollCycle : public QObject {
         }
     }
 
+    void clockSetBackDoesNotHoldRows() {
+        Rig rig{1};
+        rig.tick();
+        const QDateTime setBack = rig.scheduler.now.addSecs(-3600);
+        rig.scheduler.now = setBack;
+        rig.tick();
+        QVERIFY(rig.scheduler.now < setBack.addSecs(2));
+        QCOMPARE(rig.rows().size(), 2);
+    }
+
     void tickAcrossMidnightWritesIntoStartingDay_data() {
         QTest::addColumn<QDate>("day");
         QTest::addColumn<QByteArray>("number");
