@@ -66,8 +66,9 @@ bool PollCycle::tick() {
         m_tickDue = true;
         return false;
     }
-    const qint64 now = m_clock().toMSecsSinceEpoch();
-    m_dailyFileName = DailyFileName(m_baseDir, QDateTime::fromMSecsSinceEpoch(now).date());
+    const QDateTime start = m_clock();
+    const qint64 now = start.toMSecsSinceEpoch();
+    m_dailyFileName = DailyFileName(m_baseDir, start.date());
 
     // Computed wide: a damaged TempFull must neither overflow nor ask for a maximum below 0.
     const qint64 tempMax = (static_cast<qint64>(m_state.TempFull) + 1) * 40;
@@ -121,8 +122,10 @@ void PollCycle::poll(int address, char command) {
     }
 
     const qint64 now = m_clock().toMSecsSinceEpoch();
+    // Two requests and their pauses take at least 100 ms; a machine that slept meanwhile
+    // must not make the next ticks start seconds early.
     if (m_polled > 0)
-        m_perInstrumentMs = double(now - m_startMs) / m_polled;
+        m_perInstrumentMs = std::clamp(double(now - m_startMs) / m_polled, 100.0, 1000.0);
     if (!m_anyOn) {
         collect();
         return;
