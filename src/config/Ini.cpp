@@ -232,8 +232,7 @@ bool replaceFile(const QString& path, const QByteArray& out) {
     QSaveFile save(path);
     if (!save.open(QIODevice::WriteOnly))
         return writeInPlace(path, out);
-    if (save.write(out) != out.size() || !save.flush() ||
-        save.error() != QFileDevice::NoError) {
+    if (save.write(out) != out.size() || !save.flush() || save.error() != QFileDevice::NoError) {
         save.cancelWriting();
         return false;
     }

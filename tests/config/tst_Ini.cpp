@@ -264,7 +264,8 @@ class TstIni : public QObject {
         const bool ok = IniWriteString(path, "s", "k", QString(valueBytes, u'7'));
         QVERIFY(!closedFolder || ::seteuid(0) == 0);
         QTEST(ok, "written");
-        const QByteArray after = QByteArray(before).replace("k=1", "k=" + QByteArray(valueBytes, '7'));
+        const QByteArray after =
+            QByteArray(before).replace("k=1", "k=" + QByteArray(valueBytes, '7'));
         QCOMPARE(readAll(path), ok ? after : before);
         QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).size(), full ? 2 : 1);
     }

@@ -56,9 +56,12 @@ class TstLineSupervisor : public QObject {
         FakeLink link;
         qint64& now = link.now;
         QStringList& log = link.log;
-        LineSupervisor supervisor(link, [&] { return now; }, [&](const QString& port) {
-            log << QStringLiteral("%1 %2").arg(now).arg(port.isEmpty() ? "fine" : "lost " + port);
-        });
+        LineSupervisor supervisor(
+            link, [&] { return now; },
+            [&](const QString& port) {
+                log << QStringLiteral("%1 %2").arg(now).arg(port.isEmpty() ? "fine"
+                                                                           : "lost " + port);
+            });
         for (; now <= 8000; now += 250) {
             link.failed = link.failed || (fails && now == 1000);
             link.deviceThere = now < 1000 || now >= backMs;

@@ -29,9 +29,15 @@ class SmallDisk {
 #endif
     }
 
-    bool mounted() const { return m_mounted; }
-    QString reason() const { return m_reason; }
-    QString path() const { return m_dir.path(); }
+    bool mounted() const {
+        return m_mounted;
+    }
+    QString reason() const {
+        return m_reason;
+    }
+    QString path() const {
+        return m_dir.path();
+    }
 
     // Takes every free byte; true when the disk refused more.
     bool fill() {
@@ -44,7 +50,9 @@ class SmallDisk {
         }
         return errno == ENOSPC;
     }
-    void release() { QFile::remove(m_dir.filePath(QStringLiteral(".filler"))); }
+    void release() {
+        QFile::remove(m_dir.filePath(QStringLiteral(".filler")));
+    }
 
   private:
     QTemporaryDir m_dir;
