@@ -28,7 +28,7 @@ ChartReadout::ChartReadout(Chart* chart)
     m_box->setObjectName(QStringLiteral("ReadoutBox"));
     m_box->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_box->setTextFormat(Qt::RichText);
-    // Palette and frame rather than a style sheet, which would polish the plot anew.
+    // Palette and frame: a style sheet on the box costs the plot an extra full redraw.
     m_box->setAutoFillBackground(true);
     QPalette boxPalette = m_box->palette();
     boxPalette.setColor(QPalette::Window, Qt::white);
