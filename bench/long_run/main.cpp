@@ -1,8 +1,10 @@
 // A month of once-a-second ticks without waiting: eight instruments into the main chart (16
 // series, paged 600 points at a time as the polling cycle does) and into eight curve windows
 // (each showing everything since it opened). Prints the resident memory and the redraw time
-// of all nine charts after the first day and after the last.
-//   long_run [--days N]
+// of all nine charts after the first day and after the last. Readings wander around a level
+// (mean-reverting, as a regulated pressure does); with --walk they drift freely, so a month
+// squeezed into the window draws taller columns than a day and the redraw grows with them.
+//   long_run [--days N] [--walk]
 #include "Chart.h"
 #include "SharedState.h"
 #include "TFrmLine.h"
@@ -49,6 +51,7 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     const int daysAt = int(args.indexOf("--days"));
     const int days = daysAt > 0 ? std::max(1, args.value(daysAt + 1).toInt()) : 30;
+    const float pull = args.contains("--walk") ? 0.0f : 0.002f;
 
     SharedState state;
     state.TempFull = 0;
@@ -103,8 +106,10 @@ int main(int argc, char** argv) {
     for (int day = 1; day <= days; ++day) {
         for (int second = 0; second < kDay; ++second) {
             for (int n = 1; n <= 8; ++n) {
-                pressure[n] = std::clamp(pressure[n] + 0.05f * noise(random), 0.0f, 49.0f);
-                temperature[n] = std::clamp(temperature[n] + 0.02f * noise(random), 0.0f, 39.0f);
+                pressure[n] += pull * (5.0f * n - pressure[n]) + 0.05f * noise(random);
+                temperature[n] += pull * (20.0f + n - temperature[n]) + 0.02f * noise(random);
+                pressure[n] = std::clamp(pressure[n], 0.0f, 49.0f);
+                temperature[n] = std::clamp(temperature[n], 0.0f, 39.0f);
                 state.PresValue[n] = pressure[n] + 0.2f * noise(random);
                 state.TempValue[n] = temperature[n];
                 main.appendPoint(n - 1, state.PresValue[n]);

@@ -66,7 +66,7 @@ void LineEnvelope::cover(const Element& e, Sample& s) const {
 
 void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping& map,
                          double penWidth, double columnWidth, double gridOrigin,
-                         const QRectF& box) {
+                         const QRectF& box, const PointSource& points) {
     m_elements.clear();
     m_gaps.clear();
     m_keys.clear();
@@ -82,6 +82,7 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
         return std::clamp(map.y0 + map.yStep * double(v), box.top() - kFar, box.bottom() + kFar);
     };
 
+    const bool thin = r <= 0.75;
     const ColumnExtent* previous = nullptr;
     double previousX = 0.0;
     double previousY = 0.0;
@@ -106,7 +107,21 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
             }
         }
         const bool monotone = c.min >= std::min(c.first, c.last) && c.max <= std::max(c.first, c.last);
-        if (monotone) {
+        const int count = c.lastIndex - c.firstIndex + 1;
+        if (!monotone && thin && count <= kFewPoints && points &&
+            points(c.firstIndex, c.lastIndex, m_points)) {
+            // A few points zigzag: with a thin pen their own strokes leave white between them.
+            for (int k = 0; k + 1 < count; ++k) {
+                const float a = m_points[size_t(k)];
+                const float b = m_points[size_t(k + 1)];
+                const double xa = map.x0 + map.xStep * (c.firstIndex + k);
+                if (std::isfinite(a) && std::isfinite(b))
+                    addSegment(xa, y(a), xa + map.xStep, y(b));
+                // The tips need a sample of their own; between them the sides are straight.
+                if (k > 0 && (a - m_points[size_t(k - 1)]) * (b - a) <= 0.0f)
+                    m_keys.push_back(xa);
+            }
+        } else if (monotone) {
             addSegment(xf, yf, xl, yl);
         } else {
             const double ya = y(c.min);

@@ -3,6 +3,7 @@
 #include "ColumnReduction.h"
 
 #include <QRectF>
+#include <functional>
 #include <vector>
 
 // The outline of a series stroked as a line with a round pen, as the vertical span the
@@ -29,10 +30,17 @@ class LineEnvelope {
         double yStep;
     };
 
+    // The points of a column, when it holds few enough to be drawn one segment at a time;
+    // false when they are not at hand (summarised) and the column's extremes must do.
+    using PointSource = std::function<bool(int firstIndex, int lastIndex, std::vector<float>& out)>;
+
     // columnWidth is the width of one column in device units and gridOrigin the left edge
-    // of one of them; spans are clipped to `box`.
+    // of one of them; spans are clipped to `box`. With `points` and a pen up to 1.5 wide, a
+    // column of up to kFewPoints points is drawn as its own segments, not its extremes.
+    static constexpr int kFewPoints = 12;
     void build(const std::vector<ColumnExtent>& columns, const Mapping& map, double penWidth,
-               double columnWidth, double gridOrigin, const QRectF& box);
+               double columnWidth, double gridOrigin, const QRectF& box,
+               const PointSource& points = {});
     const std::vector<Sample>& samples() const { return m_samples; }
     // Runs of covered samples, each [first, last) into samples(); a gap ends a run.
     const std::vector<std::pair<int, int>>& runs() const { return m_runs; }
@@ -54,6 +62,7 @@ class LineEnvelope {
     std::vector<Element> m_elements;
     std::vector<double> m_keys; // the points and round ends, nearly in order
     std::vector<double> m_xs;
+    std::vector<float> m_points;
     std::vector<std::pair<double, double>> m_gaps; // whole empty columns, kept clear
     std::vector<Sample> m_samples;
     std::vector<std::pair<int, int>> m_runs;
