@@ -26,6 +26,10 @@ void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, c
     for (int column = firstColumn; column <= lastColumn; ++column) {
         int lo = height;
         int hi = -1;
+        // Rows every subsample covers whole: coverage 1 without summing.
+        int solidFrom = 0;
+        int solidTo = height;
+        int valid = 0;
         for (int k = 0; k < kSubsamples; ++k) {
             const double x = column + (k + 0.5) / kSubsamples - dx;
             while (run < runs.size() && samples[size_t(runs[run].second - 1)].x < x) {
@@ -50,6 +54,9 @@ void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, c
             const int rz = int(z);
             lo = std::min(lo, rt);
             hi = std::max(hi, rz);
+            solidFrom = std::max(solidFrom, rt + 1);
+            solidTo = std::min(solidTo, rz);
+            ++valid;
             if (rt == rz) {
                 m_parts[size_t(rt)] += float(z - t) * weight;
                 continue;
@@ -80,6 +87,8 @@ void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, c
                 runLevel = level;
                 runStart = row;
             }
+            if (row == solidFrom && valid == kSubsamples && solidTo - 1 > row)
+                row = solidTo - 1; // nothing to add or clear in between
         }
         m_steps[size_t(hi + 1)] = 0.0f;
     }

@@ -21,7 +21,7 @@ void LineEnvelope::addSegment(double xa, double ya, double xb, double yb) {
     const double dx = xb - xa;
     if (dx > 0.0) {
         const double dy = yb - ya;
-        const double length = std::hypot(dx, dy);
+        const double length = std::sqrt(dx * dx + dy * dy);
         e.nx = dy * m_radius / length;
         e.ny = -dx * m_radius / length; // towards the top of the device
         e.slope = dy / dx;
@@ -36,24 +36,19 @@ void LineEnvelope::addCap(double x, double direction) {
 }
 
 void LineEnvelope::cover(const Element& e, Sample& s) const {
-    const double r2 = m_radius * m_radius;
+    const double r = m_radius;
+    const double r2 = r * r;
     if (e.box) {
         const double d = std::max({0.0, e.x1 - s.x, s.x - e.x2});
-        if (d * d <= r2 + 1e-9) {
+        if (d == 0.0) {
+            s.top = std::min(s.top, e.y1 - r);
+            s.bottom = std::max(s.bottom, e.y2 + r);
+        } else if (d * d <= r2 + 1e-9) {
             const double h = std::sqrt(std::max(0.0, r2 - d * d));
             s.top = std::min(s.top, e.y1 - h);
             s.bottom = std::max(s.bottom, e.y2 + h);
         }
         return;
-    }
-    for (int end = 0; end < 2; ++end) {
-        const double d = s.x - (end ? e.x2 : e.x1);
-        if (d * d <= r2 + 1e-9) {
-            const double h = std::sqrt(std::max(0.0, r2 - d * d));
-            const double y = end ? e.y2 : e.y1;
-            s.top = std::min(s.top, y - h);
-            s.bottom = std::max(s.bottom, y + h);
-        }
     }
     if (e.x2 > e.x1) {
         // The straight sides of the stroke, shifted by the pen along the normal.
@@ -61,6 +56,18 @@ void LineEnvelope::cover(const Element& e, Sample& s) const {
             s.top = std::min(s.top, e.y1 + e.ny + (s.x - e.x1 - e.nx) * e.slope);
         if (s.x >= e.x1 - e.nx && s.x <= e.x2 - e.nx)
             s.bottom = std::max(s.bottom, e.y1 - e.ny + (s.x - e.x1 + e.nx) * e.slope);
+    }
+    // The round ends, unless the span already reaches past them.
+    for (int end = 0; end < 2; ++end) {
+        const double y = end ? e.y2 : e.y1;
+        if (y - r >= s.top && y + r <= s.bottom)
+            continue;
+        const double d = s.x - (end ? e.x2 : e.x1);
+        if (d * d <= r2 + 1e-9) {
+            const double h = std::sqrt(std::max(0.0, r2 - d * d));
+            s.top = std::min(s.top, y - h);
+            s.bottom = std::max(s.bottom, y + h);
+        }
     }
 }
 
@@ -174,10 +181,16 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
         m_samples.push_back({x, kInf, -kInf});
     }
 
+    // Elements come nearly in order of their left ends, so the first sample is found by
+    // stepping from the previous element's.
+    auto first = m_samples.begin();
     for (const Element& e : m_elements) {
-        auto it = std::lower_bound(m_samples.begin(), m_samples.end(), e.left() - r,
-                                   [](const Sample& s, double x) { return s.x < x; });
-        for (; it != m_samples.end() && it->x <= e.right() + r; ++it)
+        const double left = e.left() - r;
+        while (first != m_samples.begin() && std::prev(first)->x >= left)
+            --first;
+        while (first != m_samples.end() && first->x < left)
+            ++first;
+        for (auto it = first; it != m_samples.end() && it->x <= e.right() + r; ++it)
             cover(e, *it);
     }
 
