@@ -142,7 +142,11 @@ TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
     LoadTime->start();
 }
 
-TFrmMain::~TFrmMain() = default;
+TFrmMain::~TFrmMain() {
+    // Released while a close still waited for the cycle: the shutdown writes must not be lost.
+    if (m_closeDue)
+        FormClose();
+}
 
 void TFrmMain::buildValueRow() {
     ToolBar2 = new QWidget(this);
@@ -537,6 +541,7 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
     // The port closes with the window: let a cycle in flight take its replies first.
     if (m_cycle->running()) {
         event->ignore();
+        m_closeDue = true;
         m_cycle->runAfterCycle([this] { close(); });
         return;
     }

@@ -112,4 +112,5 @@ class TFrmMain : public QMainWindow {
     QWidget* m_chartArea = nullptr;
     bool m_errorBoxOpen = false;
     bool m_closed = false;
+    bool m_closeDue = false; // a close waits for the running cycle
 };
