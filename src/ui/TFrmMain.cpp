@@ -530,7 +530,7 @@ void TFrmMain::muPrintClick() {
 }
 
 void TFrmMain::SecCyTimer() {
-    m_cycle->tick(); // skipped while the cycle before is still running
+    m_cycle->tick(); // one meeting a running cycle follows right after it
 }
 
 void TFrmMain::muExitClick() {
