@@ -4,7 +4,7 @@
 // of all nine charts after the first day and after the last. Readings wander around a level
 // (mean-reverting, as a regulated pressure does); with --walk they drift freely, so a month
 // squeezed into the window draws taller columns than a day and the redraw grows with them.
-//   long_run [--days N] [--walk]
+//   long_run [--days N] [--walk] [--screenshots DIR]
 #include "Chart.h"
 #include "SharedState.h"
 #include "TFrmLine.h"
@@ -146,6 +146,12 @@ int main(int argc, char** argv) {
             if (day == 1) {
                 rssDay1 = rss;
                 redrawDay1 = ms;
+            }
+            const int shotsAt = int(args.indexOf("--screenshots"));
+            if (day == days && shotsAt > 0) {
+                const QString dir = args.value(shotsAt + 1);
+                main.grab().save(dir + "/long_run-main.png");
+                windows[0]->grab().save(dir + "/long_run-curve.png");
             }
             if (day == days)
                 std::printf("RESULT name=long_run days=%d rss_mb_day1=%.1f rss_mb_day%d=%.1f "
