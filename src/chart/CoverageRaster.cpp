@@ -10,12 +10,8 @@ void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, c
     const auto& runs = envelope.runs();
     if (runs.empty() || clip.isEmpty())
         return;
-    const int height = clip.height();
-    m_steps.assign(size_t(height) + 2, 0.0f);
-    m_parts.assign(size_t(height) + 2, 0.0f);
     const double top = clip.top();
     const double bottom = double(clip.bottom()) + 1.0;
-    const float weight = 1.0f / kSubsamples;
 
     size_t run = 0;
     int cursor = runs[0].first;
@@ -23,13 +19,12 @@ void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, c
         std::max(clip.left(), int(std::floor(samples[size_t(runs.front().first)].x + dx)));
     const int lastColumn =
         std::min(clip.right(), int(std::floor(samples[size_t(runs.back().second - 1)].x + dx)));
+    double spanTop[kSubsamples];
+    double spanBottom[kSubsamples];
+    int breaks[4 * kSubsamples];
     for (int column = firstColumn; column <= lastColumn; ++column) {
-        int lo = height;
-        int hi = -1;
-        // Rows every subsample covers whole: coverage 1 without summing.
-        int solidFrom = 0;
-        int solidTo = height;
-        int valid = 0;
+        int spans = 0;
+        int breakCount = 0;
         for (int k = 0; k < kSubsamples; ++k) {
             const double x = column + (k + 0.5) / kSubsamples - dx;
             while (run < runs.size() && samples[size_t(runs[run].second - 1)].x < x) {
@@ -50,46 +45,40 @@ void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, c
             const double z = std::min(bottom, a.bottom + (b.bottom - a.bottom) * f + dy) - top;
             if (!(t < z))
                 continue;
-            const int rt = int(t);
-            const int rz = int(z);
-            lo = std::min(lo, rt);
-            hi = std::max(hi, rz);
-            solidFrom = std::max(solidFrom, rt + 1);
-            solidTo = std::min(solidTo, rz);
-            ++valid;
-            if (rt == rz) {
-                m_parts[size_t(rt)] += float(z - t) * weight;
-                continue;
-            }
-            m_parts[size_t(rt)] += float(rt + 1 - t) * weight;
-            m_parts[size_t(rz)] += float(z - rz) * weight;
-            m_steps[size_t(rt + 1)] += weight;
-            m_steps[size_t(rz)] -= weight;
+            spanTop[spans] = t;
+            spanBottom[spans] = z;
+            ++spans;
+            // Coverage only changes at the rows holding a span's ends.
+            breaks[breakCount++] = int(t);
+            breaks[breakCount++] = int(t) + 1;
+            breaks[breakCount++] = int(z);
+            breaks[breakCount++] = int(z) + 1;
         }
-        if (hi < lo)
+        if (spans == 0)
             continue;
-        float whole = 0.0f;
+        std::sort(breaks, breaks + breakCount);
         int runLevel = 0;
-        int runStart = lo;
-        for (int row = lo; row <= hi + 1; ++row) {
-            int level = 0;
-            if (row <= hi) {
-                whole += m_steps[size_t(row)];
-                const float coverage = whole + m_parts[size_t(row)];
-                level = std::clamp(int(coverage * kLevels + 0.5f), 0, kLevels);
-                m_steps[size_t(row)] = 0.0f;
-                m_parts[size_t(row)] = 0.0f;
-            }
+        int runStart = 0;
+        for (int i = 0; i < breakCount; ++i) {
+            const int row = breaks[i];
+            if (i > 0 && row == breaks[i - 1])
+                continue;
+            // Every row from here to the next break is covered alike.
+            float coverage = 0.0f;
+            for (int k = 0; k < spans; ++k)
+                coverage += float(std::max(0.0, std::min(spanBottom[k], row + 1.0) -
+                                                    std::max(spanTop[k], double(row))));
+            const int level = std::clamp(int(coverage * kLevels / kSubsamples + 0.5f), 0, kLevels);
             if (level != runLevel) {
-                if (runLevel > 0)
-                    m_levels[size_t(runLevel)].emplace_back(column, clip.top() + runStart, 1,
-                                                            row - runStart);
+                // Pieces of at most kPiece rows: Qt hands taller fills to its thread pool,
+                // whose hand-over costs more than filling a one-pixel column.
+                for (int from = runStart; runLevel > 0 && from < row; from += kPiece)
+                    m_levels[size_t(runLevel)].emplace_back(column, clip.top() + from, 1,
+                                                            std::min(kPiece, row - from));
                 runLevel = level;
                 runStart = row;
             }
-            if (row == solidFrom && valid == kSubsamples && solidTo - 1 > row)
-                row = solidTo - 1; // nothing to add or clear in between
         }
-        m_steps[size_t(hi + 1)] = 0.0f;
+        // The last break lies past every span, so the final run is closed above.
     }
 }

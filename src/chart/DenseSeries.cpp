@@ -74,14 +74,7 @@ void DenseSeries::draw(QCPPainter* painter) {
     map.yStep = values->coordToPixel(1.0) - map.y0;
     const double margin = mPen.widthF() + 2.0;
     const QRectF box = QRectF(area).adjusted(-margin, -margin, margin, margin);
-    const auto points = [this](int first, int last, std::vector<float>& out) {
-        if (first < m_store.firstHeld())
-            return false;
-        out.clear();
-        for (int i = first; i <= last; ++i)
-            out.push_back(m_store.value(i));
-        return true;
-    };
+    const auto points = [this](int first, int last) { return m_store.held(first, last); };
     m_envelope.build(m_columns, map, mPen.widthF(), 1.0 / oversampling,
                      area.left() - 0.5 / oversampling, box, points);
     if (m_envelope.runs().empty())

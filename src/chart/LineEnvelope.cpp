@@ -71,6 +71,40 @@ void LineEnvelope::cover(const Element& e, Sample& s) const {
     }
 }
 
+double LineEnvelope::deviceY(float v) const {
+    return std::clamp(m_map.y0 + m_map.yStep * double(v), m_yLow, m_yHigh);
+}
+
+bool LineEnvelope::addStep(const ColumnExtent& c, std::span<const float> pts) {
+    const Mapping& map = m_map;
+    const auto y = [this](float v) { return deviceY(v); };
+    // A column that gets most of its rise in one step is a jump at that step's x, not a
+    // slope across the column.
+    int at = -1;
+    float largest = 0.0f;
+    if (pts.empty())
+        return false;
+    for (size_t k = 0; k + 1 < pts.size(); ++k) {
+        const float step = std::abs(pts[k + 1] - pts[k]);
+        if (step > largest) { // NaN compares false
+            largest = step;
+            at = int(k);
+        }
+    }
+    if (at < 0 || 2.0f * largest < std::abs(c.last - c.first))
+        return false;
+    const double xa = map.x0 + map.xStep * (c.firstIndex + at);
+    const double xb = xa + map.xStep;
+    const double ya = y(pts[size_t(at)]);
+    const double yb = y(pts[size_t(at) + 1]);
+    addSegment(map.x0 + map.xStep * c.firstIndex, y(c.first), xa, ya);
+    addSegment(xa, ya, xb, yb);
+    addSegment(xb, yb, map.x0 + map.xStep * c.lastIndex, y(c.last));
+    m_keys.push_back(xa);
+    m_keys.push_back(xb);
+    return true;
+}
+
 void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping& map,
                          double penWidth, double columnWidth, double gridOrigin,
                          const QRectF& box, const PointSource& points) {
@@ -85,9 +119,10 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
     // A zero-width pen is the thinnest line the device shows.
     m_radius = std::max(penWidth, 1.0) / 2.0;
     const double r = m_radius;
-    const auto y = [&](float v) {
-        return std::clamp(map.y0 + map.yStep * double(v), box.top() - kFar, box.bottom() + kFar);
-    };
+    m_map = map;
+    m_yLow = box.top() - kFar;
+    m_yHigh = box.bottom() + kFar;
+    const auto y = [this](float v) { return deviceY(v); };
 
     const bool thin = r <= 0.75;
     const ColumnExtent* previous = nullptr;
@@ -115,21 +150,24 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
         }
         const bool monotone = c.min >= std::min(c.first, c.last) && c.max <= std::max(c.first, c.last);
         const int count = c.lastIndex - c.firstIndex + 1;
+        std::span<const float> pts;
         if (!monotone && thin && count <= kFewPoints && points &&
-            points(c.firstIndex, c.lastIndex, m_points)) {
+            !(pts = points(c.firstIndex, c.lastIndex)).empty()) {
             // A few points zigzag: with a thin pen their own strokes leave white between them.
             for (int k = 0; k + 1 < count; ++k) {
-                const float a = m_points[size_t(k)];
-                const float b = m_points[size_t(k + 1)];
+                const float a = pts[size_t(k)];
+                const float b = pts[size_t(k + 1)];
                 const double xa = map.x0 + map.xStep * (c.firstIndex + k);
                 if (std::isfinite(a) && std::isfinite(b))
                     addSegment(xa, y(a), xa + map.xStep, y(b));
                 // The tips need a sample of their own; between them the sides are straight.
-                if (k > 0 && (a - m_points[size_t(k - 1)]) * (b - a) <= 0.0f)
+                if (k > 0 && (a - pts[size_t(k - 1)]) * (b - a) <= 0.0f)
                     m_keys.push_back(xa);
             }
         } else if (monotone) {
-            addSegment(xf, yf, xl, yl);
+            if (!(count > kFewPoints && std::abs(yl - yf) > 1.0 && points &&
+                  addStep(c, points(c.firstIndex, c.lastIndex))))
+                addSegment(xf, yf, xl, yl);
         } else {
             const double ya = y(c.min);
             const double yb = y(c.max);

@@ -4,6 +4,7 @@
 
 #include <QRectF>
 #include <functional>
+#include <span>
 #include <vector>
 
 // The outline of a series stroked as a line with a round pen, as the vertical span the
@@ -30,9 +31,9 @@ class LineEnvelope {
         double yStep;
     };
 
-    // The points of a column, when it holds few enough to be drawn one segment at a time;
-    // false when they are not at hand (summarised) and the column's extremes must do.
-    using PointSource = std::function<bool(int firstIndex, int lastIndex, std::vector<float>& out)>;
+    // The values of points [firstIndex, lastIndex], or nothing when they are not at hand
+    // (summarised) and the column's extremes must do.
+    using PointSource = std::function<std::span<const float>(int firstIndex, int lastIndex)>;
 
     // columnWidth is the width of one column in device units and gridOrigin the left edge
     // of one of them; spans are clipped to `box`. With `points` and a pen up to 1.5 wide, a
@@ -56,13 +57,17 @@ class LineEnvelope {
 
     void addSegment(double xa, double ya, double xb, double yb);
     void addCap(double x, double direction);
+    bool addStep(const ColumnExtent& c, std::span<const float> points);
+    double deviceY(float v) const;
     void cover(const Element& e, Sample& s) const;
 
     double m_radius = 0.5;
+    Mapping m_map{};
+    double m_yLow = 0.0; // values are pinned to this band around the box
+    double m_yHigh = 0.0;
     std::vector<Element> m_elements;
     std::vector<double> m_keys; // the points and round ends, nearly in order
     std::vector<double> m_xs;
-    std::vector<float> m_points;
     std::vector<std::pair<double, double>> m_gaps; // whole empty columns, kept clear
     std::vector<Sample> m_samples;
     std::vector<std::pair<int, int>> m_runs;

@@ -55,6 +55,12 @@ float SeriesStore::value(long long x) const {
     return m_raw[size_t(x - m_rawBase)];
 }
 
+std::span<const float> SeriesStore::held(long long first, long long last) const {
+    if (first < m_rawBase || last >= m_count || first > last)
+        return {};
+    return std::span<const float>(m_raw).subspan(size_t(first - m_rawBase), size_t(last - first + 1));
+}
+
 void SeriesStore::addToBlock(Block& b, long long x, float y) {
     b.extent.add(y);
     if (!std::isfinite(y))

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <limits>
+#include <span>
 #include <vector>
 
 // The extremes of the finite values of some points; empty (min > max) when there are none.
@@ -42,6 +43,8 @@ class SeriesStore {
     long long firstHeld() const { return m_rawBase; } // oldest point kept as a value
     long long firstRepresented() const; // oldest point still drawn, as a value or a block
     float value(long long x) const; // NaN for a point not held
+    // The values of points [first, last], or nothing unless all of them are held.
+    std::span<const float> held(long long first, long long last) const;
     void append(float y);
     bool set(long long x, float y); // false for a point not held
     void assign(std::vector<float> values);
