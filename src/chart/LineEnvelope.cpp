@@ -100,6 +100,10 @@ bool LineEnvelope::addStep(const ColumnExtent& c, std::span<const float> pts) {
     addSegment(map.x0 + map.xStep * c.firstIndex, y(c.first), xa, ya);
     addSegment(xa, ya, xb, yb);
     addSegment(xb, yb, map.x0 + map.xStep * c.lastIndex, y(c.last));
+    // The jump's sides are steep cliffs in the outline; samples on its round ends keep
+    // them where they are instead of ramping to the next column sample.
+    addCap(xa, -1.0);
+    addCap(xb, +1.0);
     m_keys.push_back(xa);
     m_keys.push_back(xb);
     return true;

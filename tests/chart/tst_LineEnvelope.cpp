@@ -9,7 +9,7 @@
 // (values grow upwards), columns one pixel wide.
 class tst_LineEnvelope : public QObject {
     Q_OBJECT
-    LineEnvelope build(const std::vector<float>& y, int width, double pen) {
+    LineEnvelope build(const std::vector<float>& y, int width, double pen, bool points = false) {
         SeriesStore store;
         store.assign(y);
         std::vector<ColumnExtent> columns;
@@ -17,7 +17,10 @@ class tst_LineEnvelope : public QObject {
         store.reduce(-0.5 * perColumn, double(y.size()) - 0.5 * perColumn, width, columns);
         LineEnvelope envelope;
         const LineEnvelope::Mapping map{0.0, 1.0 / perColumn, 1000.0, -1.0};
-        envelope.build(columns, map, pen, 1.0, -0.5, QRectF(-10, -10, width + 20, 2020));
+        LineEnvelope::PointSource source;
+        if (points)
+            source = [&store](int first, int last) { return store.held(first, last); };
+        envelope.build(columns, map, pen, 1.0, -0.5, QRectF(-10, -10, width + 20, 2020), source);
         return envelope;
     }
     static bool covered(const LineEnvelope::Sample& s) { return s.top <= s.bottom; }
@@ -77,6 +80,22 @@ class tst_LineEnvelope : public QObject {
         for (const auto& s : envelope.samples())
             top = std::min(top, s.top);
         QCOMPARE(top, 1000.0 - 900.0 - pen / 2);
+    }
+
+    // A jump inside a dense column is drawn where it happens, one pen wide, not as a slope
+    // smeared across the column.
+    void stepStaysOnePenWide() {
+        std::vector<float> y(86400, 100.0f);
+        std::fill(y.begin() + 43120, y.end(), 600.0f); // near the left of column 250
+        double from = 1e9, to = -1e9;
+        for (const auto& s : build(y, 500, 1.0, true).samples()) {
+            if (s.bottom - s.top > 250.0) {
+                from = std::min(from, s.x);
+                to = std::max(to, s.x);
+            }
+        }
+        QVERIFY2(to - from <= 1.0, qPrintable(QString("jump %1 wide").arg(to - from)));
+        QVERIFY2(std::abs((from + to) / 2 - 43119.5 * 500 / 86400) <= 0.15, qPrintable(QString("%1..%2").arg(from).arg(to)));
     }
 
     void gapOfAColumnStays_data() {
