@@ -1,27 +1,12 @@
 #pragma once
 
 #include "ColumnReduction.h"
+#include "ValueExtent.h"
 
 #include <cstdint>
 #include <deque>
-#include <limits>
 #include <span>
 #include <vector>
-
-// The extremes of the finite values of some points; empty (min > max) when there are none.
-struct ValueExtent {
-    float min = std::numeric_limits<float>::infinity();
-    float max = -std::numeric_limits<float>::infinity();
-    bool empty() const { return !(min <= max); }
-    void add(float v) {
-        min = v < min ? v : min; // NaN compares false and is passed over
-        max = v > max ? v : max;
-    }
-    void add(const ValueExtent& o) {
-        min = o.min < min ? o.min : min;
-        max = o.max > max ? o.max : max;
-    }
-};
 
 // The points of one series (x = index since the last reset) with a pyramid of block
 // extremes above them, so a range of any length reduces in O(log n) and a redraw costs
@@ -50,7 +35,7 @@ class SeriesStore {
     void assign(std::vector<float> values);
     void clear();
 
-    // Extremes of the finite values in [begin, end); dropped-but-summarised points take part
+    // Extremes of the values in [begin, end); dropped-but-summarised points take part
     // through their whole blocks.
     ValueExtent extent(long long begin, long long end) const;
     // Same contract as ReduceColumns over the represented points. In the summarised part
