@@ -56,7 +56,13 @@ void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, c
         }
         if (spans == 0)
             continue;
-        std::sort(breaks, breaks + breakCount);
+        for (int i = 1; i < breakCount; ++i) { // a handful, mostly in order already
+            const int row = breaks[i];
+            int j = i;
+            for (; j > 0 && breaks[j - 1] > row; --j)
+                breaks[j] = breaks[j - 1];
+            breaks[j] = row;
+        }
         int runLevel = 0;
         int runStart = 0;
         for (int i = 0; i < breakCount; ++i) {
