@@ -90,8 +90,8 @@ std::vector<float> Wander(int n) {
     std::normal_distribution<float> normal(0.0f, 1.0f);
     std::vector<float> y(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
-        y[size_t(i)] = float(50 + 30 * std::sin(i * 6.283 / 230.0) + 10 * std::sin(i * 6.283 / 37.0) +
-                             normal(random) * 0.7);
+        y[size_t(i)] = float(50 + 30 * std::sin(i * 6.283 / 230.0) +
+                             10 * std::sin(i * 6.283 / 37.0) + normal(random) * 0.7);
     return y;
 }
 
@@ -295,9 +295,8 @@ void PrintCell(const QString& name, int points, const QString& pens, const Timin
     const bool speedOk = t.ours < t.qcp;
     std::printf("CELL shape=%-12s points=%-6d pen=%-4s ours_ms=%7.3f qcp_aa_ms=%8.3f "
                 "qcp_ms=%7.3f vs_qcp=%5.2fx vs_qcp_aa=%6.1fx differ=%5.1f%% look=%s speed=%s\n",
-                qPrintable(name), points, qPrintable(pens), t.ours, t.qcpAa, t.qcp,
-                t.qcp / t.ours, t.qcpAa / t.ours, t.differ, lookOk ? "met" : "MISSED",
-                speedOk ? "met" : "MISSED");
+                qPrintable(name), points, qPrintable(pens), t.ours, t.qcpAa, t.qcp, t.qcp / t.ours,
+                t.qcpAa / t.ours, t.differ, lookOk ? "met" : "MISSED", speedOk ? "met" : "MISSED");
     std::fflush(stdout);
 }
 
@@ -346,8 +345,8 @@ int main(int argc, char** argv) {
             shape.series.front().pen = pen;
             Bench bench(shape);
             const Timing t = Measure(bench, repetitions);
-            PrintCell(shape.name, shape.name == "hour_of_day" ? 3600 : points,
-                      QString::number(pen), t);
+            PrintCell(shape.name, shape.name == "hour_of_day" ? 3600 : points, QString::number(pen),
+                      t);
             ++cells;
             lookMet += t.differ <= 20.0;
             speedMet += t.ours < t.qcp;
@@ -361,9 +360,10 @@ int main(int argc, char** argv) {
             if (pen == 3 && shape.name == "points_800")
                 SavePicture(bench, QDir(pictures).filePath("chart-sparse.png"), title);
             if (t.differ > 20.0) // the cells that miss the look, to be judged by eye
-                SavePicture(bench,
-                            QDir(pictures).filePath(QString("chart-%1-pen%2.png").arg(shape.name).arg(pen)),
-                            shape.name + ", " + title);
+                SavePicture(
+                    bench,
+                    QDir(pictures).filePath(QString("chart-%1-pen%2.png").arg(shape.name).arg(pen)),
+                    shape.name + ", " + title);
         }
     }
     double fullDayOurs = 0, fullDayQcpAa = 0;

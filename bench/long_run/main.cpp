@@ -13,8 +13,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <qcustomplot.h>
 #include <random>
@@ -138,7 +138,8 @@ int main(int argc, char** argv) {
             QApplication::processEvents(); // queued replots and deferred deletes
             std::printf("day %d: rss %.1f MB, redraw of nine charts %.2f ms CPU (main %d points a "
                         "series, %d held; curve window %d points, %d held), %.0f s so far\n",
-                        day, rss, ms, main.pointCount(0), main.pointCount(0) - main.firstHeldPoint(0),
+                        day, rss, ms, main.pointCount(0),
+                        main.pointCount(0) - main.firstHeldPoint(0),
                         windows[0]->Chart1->pointCount(0),
                         windows[0]->Chart1->pointCount(0) - windows[0]->Chart1->firstHeldPoint(0),
                         wall.elapsed() / 1000.0);

@@ -110,8 +110,8 @@ bool LineEnvelope::addStep(const ColumnExtent& c, std::span<const float> pts) {
 }
 
 void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping& map,
-                         double penWidth, double columnWidth, double gridOrigin,
-                         const QRectF& box, const PointSource& points) {
+                         double penWidth, double columnWidth, double gridOrigin, const QRectF& box,
+                         const PointSource& points) {
     m_elements.clear();
     m_gaps.clear();
     m_keys.clear();
@@ -152,7 +152,8 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
                 m_keys.push_back(to);
             }
         }
-        const bool monotone = c.min >= std::min(c.first, c.last) && c.max <= std::max(c.first, c.last);
+        const bool monotone =
+            c.min >= std::min(c.first, c.last) && c.max <= std::max(c.first, c.last);
         const int count = c.lastIndex - c.firstIndex + 1;
         std::span<const float> pts;
         if (!monotone && thin && count <= kFewPoints && points &&
@@ -175,8 +176,8 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
         } else {
             const double ya = y(c.min);
             const double yb = y(c.max);
-            m_elements.push_back(
-                {std::min(xf, xl), std::min(ya, yb), std::max(xf, xl), std::max(ya, yb), 0.0, 0.0, 0.0, true});
+            m_elements.push_back({std::min(xf, xl), std::min(ya, yb), std::max(xf, xl),
+                                  std::max(ya, yb), 0.0, 0.0, 0.0, true});
         }
         m_keys.push_back(xf);
         if (xl != xf)
@@ -208,7 +209,8 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
         m_keys[j] = key;
     }
     auto key = m_keys.begin();
-    for (double k = std::ceil((from - gridOrigin) / step), last = std::floor((to - gridOrigin) / step);
+    for (double k = std::ceil((from - gridOrigin) / step),
+                last = std::floor((to - gridOrigin) / step);
          k <= last; ++k) {
         const double x = gridOrigin + k * step;
         for (; key != m_keys.end() && *key < x; ++key)

@@ -14,8 +14,8 @@
 // neighbouring columns are joined by the segment from one's last point to the next one's
 // first; the span of a segment is its centre line plus and minus the pen's half-width
 // widened by the slope, so sloped lines keep their true thickness. Columns without a
-// finite value stay clear even of the round ends, so a gap of a column always shows. Filling the outline
-// antialiased gives the look of the stroked line at the cost of one polygon per run.
+// finite value stay clear even of the round ends, so a gap of a column always shows. Filling the
+// outline antialiased gives the look of the stroked line at the cost of one polygon per run.
 class LineEnvelope {
   public:
     struct Sample {
@@ -49,7 +49,7 @@ class LineEnvelope {
   private:
     struct Element {
         double x1, y1, x2, y2; // a segment with x1 <= x2, or a box's corners
-        double nx, ny, slope; // the segment's pen offset and slope
+        double nx, ny, slope;  // the segment's pen offset and slope
         bool box;
         double left() const { return x1; }
         double right() const { return x2; }

@@ -58,7 +58,8 @@ float SeriesStore::value(long long x) const {
 std::span<const float> SeriesStore::held(long long first, long long last) const {
     if (first < m_rawBase || last >= m_count || first > last)
         return {};
-    return std::span<const float>(m_raw).subspan(size_t(first - m_rawBase), size_t(last - first + 1));
+    return std::span<const float>(m_raw).subspan(size_t(first - m_rawBase),
+                                                 size_t(last - first + 1));
 }
 
 void SeriesStore::addToBlock(Block& b, long long x, float y) {
@@ -116,8 +117,8 @@ void SeriesStore::growLevels() {
 
 void SeriesStore::append(float y) {
     if (m_raw.size() == m_raw.capacity())
-        m_raw.reserve(size_t(std::min<long long>(std::max<long long>(2 * (long long)m_raw.capacity(), 256),
-                                                 m_limit + 1)));
+        m_raw.reserve(size_t(std::min<long long>(
+            std::max<long long>(2 * (long long)m_raw.capacity(), 256), m_limit + 1)));
     m_raw.push_back(y);
     addToLevels(m_count, y);
     ++m_count;

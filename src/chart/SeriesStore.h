@@ -24,10 +24,10 @@ class SeriesStore {
     long long fullResolution() const { return m_limit; }
     bool summarisesOlder() const { return m_summarise; }
 
-    long long count() const { return m_count; } // x of the next point
+    long long count() const { return m_count; }       // x of the next point
     long long firstHeld() const { return m_rawBase; } // oldest point kept as a value
     long long firstRepresented() const; // oldest point still drawn, as a value or a block
-    float value(long long x) const; // NaN for a point not held
+    float value(long long x) const;     // NaN for a point not held
     // The values of points [first, last], or nothing unless all of them are held.
     std::span<const float> held(long long first, long long last) const;
     void append(float y);
@@ -60,7 +60,7 @@ class SeriesStore {
     void refreshBlock(long long block);
     void dropOld();
     ValueExtent levelExtent(size_t level, long long block) const;
-    ValueExtent blockExtent(long long b0, long long b1) const; // base blocks [b0, b1)
+    ValueExtent blockExtent(long long b0, long long b1) const;   // base blocks [b0, b1)
     ValueExtent rawExtent(long long begin, long long end) const; // held points only
     ValueExtent scan(long long begin, long long end) const;
 

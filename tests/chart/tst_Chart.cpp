@@ -95,7 +95,8 @@ class tst_Chart : public QObject {
         QCOMPARE(chart.axisMinimum(Chart::Right), 13.0);
         QTest::mouseDClick(chart.plot(), Qt::LeftButton, {}, QPoint(200, 150));
         for (auto [axis, min, max] : {std::tuple{Chart::Left, 500.0, 900.0},
-                                      {Chart::Right, 0.0, 120.0}, {Chart::Bottom, 0.0, 650.0}}) {
+                                      {Chart::Right, 0.0, 120.0},
+                                      {Chart::Bottom, 0.0, 650.0}}) {
             QCOMPARE(chart.axisMinimum(axis), min);
             QCOMPARE(chart.axisMaximum(axis), max);
         }
@@ -374,7 +375,8 @@ class tst_Chart : public QObject {
     void readoutFollowsPointer() {
         QFETCH(bool, history);
         QFETCH(QString, time);
-        const qint64 start = QDateTime(QDate(2026, 12, 7), QTime(8, 30), Qt::UTC).toSecsSinceEpoch();
+        const qint64 start =
+            QDateTime(QDate(2026, 12, 7), QTime(8, 30), Qt::UTC).toSecsSinceEpoch();
         Chart chart;
         chart.resize(600, 400);
         chart.setAxisRange(Chart::Bottom, 0, 200);

@@ -100,8 +100,10 @@ class tst_ColumnReduction : public QObject {
         // 256 points a column: whole blocks, so the summary is exact up to the held points.
         QTest::newRow("month-like, old points summarised")
             << 300000 << 50000 << true << 0.0 << 179200.0 << 700;
-        QTest::newRow("summarised, the whole run") << 300000 << 50000 << true << 0.0 << 299776.0 << 1171;
-        QTest::newRow("older points dropped") << 300000 << 50000 << false << -1.0 << 299999.0 << 640;
+        QTest::newRow("summarised, the whole run")
+            << 300000 << 50000 << true << 0.0 << 299776.0 << 1171;
+        QTest::newRow("older points dropped")
+            << 300000 << 50000 << false << -1.0 << 299999.0 << 640;
     }
 
     // The pyramid gives the same columns as scanning every point, also after points were

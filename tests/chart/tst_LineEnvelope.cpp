@@ -95,7 +95,8 @@ class tst_LineEnvelope : public QObject {
             }
         }
         QVERIFY2(to - from <= 1.0, qPrintable(QString("jump %1 wide").arg(to - from)));
-        QVERIFY2(std::abs((from + to) / 2 - 43119.5 * 500 / 86400) <= 0.15, qPrintable(QString("%1..%2").arg(from).arg(to)));
+        QVERIFY2(std::abs((from + to) / 2 - 43119.5 * 500 / 86400) <= 0.15,
+                 qPrintable(QString("%1..%2").arg(from).arg(to)));
     }
 
     void gapOfAColumnStays_data() {
@@ -114,8 +115,8 @@ class tst_LineEnvelope : public QObject {
         QFETCH(int, gapTo);
         std::vector<float> y(static_cast<size_t>(points));
         for (int i = 0; i < points; ++i)
-            y[size_t(i)] = i < gapFrom || i >= gapTo ? float(500 + 50 * std::sin(i * 0.01))
-                                                      : std::nanf("");
+            y[size_t(i)] =
+                i < gapFrom || i >= gapTo ? float(500 + 50 * std::sin(i * 0.01)) : std::nanf("");
         const LineEnvelope envelope = build(y, 500, 1.0);
         QCOMPARE(int(envelope.runs().size()), 2);
         // Between the runs lies at least half a column where nothing is drawn.
