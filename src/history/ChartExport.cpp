@@ -91,5 +91,6 @@ QString ChartExport::defaultFileName(QDate day, const QString& timeText, const Q
     time.replace(u':', u'-');
     if (time.indexOf(u'-') == 1)
         time.prepend(u'0');
-    return QStringLiteral("%1 %2 %3.pdf").arg(day.toString(QStringLiteral("yyyy-MM-dd")), time, span);
+    return QStringLiteral("%1 %2 %3.pdf")
+        .arg(day.toString(QStringLiteral("yyyy-MM-dd")), time, span);
 }
