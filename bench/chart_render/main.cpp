@@ -1,6 +1,7 @@
 // Redraw cost and look of the chart's series against QCustomPlot's own QCPGraph, over a
 // matrix of shapes and pens. Every cell is drawn in the same 800 x 600 plot:
-//   ours      DenseSeries (column spans filled antialiased)
+//   ours      DenseSeries (column spans filled antialiased); fresh: the points changed before
+//             every redraw, so everything is drawn again; kept: unchanged, the kept picture
 //   qcp_aa    QCPGraph, antialiased, its default adaptive sampling
 //   qcp       QCPGraph, not antialiased, its default adaptive sampling
 // Times are the median CPU time of redrawing the series' own buffered layer (the axes are
@@ -50,7 +51,7 @@ struct Scene {
 };
 
 struct Timing {
-    double ours = 0, qcpAa = 0, qcp = 0, differ = 0;
+    double ours = 0, fresh = 0, qcpAa = 0, qcp = 0, differ = 0;
 };
 
 double ThreadCpuMs() {
@@ -208,6 +209,22 @@ class Bench {
         return MedianMs(repetitions, [this] { m_layer->replot(); });
     }
 
+    // Ours with the points changed before every redraw (one rewritten in place), so the
+    // kept picture cannot be reused and the whole drawing is done again.
+    double timeFresh(int repetitions) {
+        show(Ours);
+        const auto touch = [this] {
+            for (DenseSeries* s : m_ours)
+                s->setValue(s->count() - 1, s->value(s->count() - 1));
+        };
+        touch();
+        m_layer->replot(); // warm-up
+        return MedianMs(repetitions, [this, &touch] {
+            touch();
+            m_layer->replot();
+        });
+    }
+
     QImage image(Kind kind) {
         show(kind);
         return m_plot.toPixmap(kWidth, kHeight).toImage().convertToFormat(QImage::Format_RGB32);
@@ -292,17 +309,20 @@ void SavePicture(Bench& bench, const QString& path, const QString& title) {
 
 void PrintCell(const QString& name, int points, const QString& pens, const Timing& t) {
     const bool lookOk = t.differ <= 20.0;
-    const bool speedOk = t.ours < t.qcp;
-    std::printf("CELL shape=%-12s points=%-6d pen=%-4s ours_ms=%7.3f qcp_aa_ms=%8.3f "
-                "qcp_ms=%7.3f vs_qcp=%5.2fx vs_qcp_aa=%6.1fx differ=%5.1f%% look=%s speed=%s\n",
-                qPrintable(name), points, qPrintable(pens), t.ours, t.qcpAa, t.qcp, t.qcp / t.ours,
-                t.qcpAa / t.ours, t.differ, lookOk ? "met" : "MISSED", speedOk ? "met" : "MISSED");
+    const bool speedOk = t.fresh < t.qcp;
+    std::printf("CELL shape=%-12s points=%-6d pen=%-4s fresh_ms=%7.3f kept_ms=%6.3f "
+                "qcp_aa_ms=%8.3f qcp_ms=%7.3f vs_qcp=%5.2fx vs_qcp_aa=%6.1fx kept_vs_qcp=%6.2fx "
+                "differ=%5.1f%% look=%s speed=%s\n",
+                qPrintable(name), points, qPrintable(pens), t.fresh, t.ours, t.qcpAa, t.qcp,
+                t.qcp / t.fresh, t.qcpAa / t.fresh, t.qcp / t.ours, t.differ,
+                lookOk ? "met" : "MISSED", speedOk ? "met" : "MISSED");
     std::fflush(stdout);
 }
 
 Timing Measure(Bench& bench, int repetitions) {
     Timing t;
     t.ours = bench.time(Bench::Ours, repetitions);
+    t.fresh = bench.timeFresh(repetitions);
     t.qcpAa = bench.time(Bench::QcpAa, std::max(3, repetitions / 3));
     t.qcp = bench.time(Bench::Qcp, repetitions);
     const QImage empty = bench.image(Bench::None);
@@ -331,7 +351,7 @@ int main(int argc, char** argv) {
                 continue;
             shape.series.front().pen = args.value(profileAt + 2).toInt();
             Bench bench(shape);
-            std::printf("ours %.3f ms\n", bench.time(Bench::Ours, 2000));
+            std::printf("ours %.3f ms\n", bench.timeFresh(2000));
         }
         return 0;
     }
@@ -349,9 +369,9 @@ int main(int argc, char** argv) {
                       t);
             ++cells;
             lookMet += t.differ <= 20.0;
-            speedMet += t.ours < t.qcp;
+            speedMet += t.fresh < t.qcp;
             worstDiffer = std::max(worstDiffer, t.differ);
-            worstSpeed = std::min(worstSpeed, t.qcp / t.ours);
+            worstSpeed = std::min(worstSpeed, t.qcp / t.fresh);
             if (pictures.isEmpty())
                 continue;
             const QString title = QString("%1 points, pen %2").arg(points).arg(pen);
@@ -376,11 +396,11 @@ int main(int argc, char** argv) {
         PrintCell(scene.name, live ? 600 : kDay, "1-5", t);
         ++cells;
         lookMet += t.differ <= 20.0;
-        speedMet += t.ours < t.qcp;
+        speedMet += t.fresh < t.qcp;
         worstDiffer = std::max(worstDiffer, t.differ);
-        worstSpeed = std::min(worstSpeed, t.qcp / t.ours);
+        worstSpeed = std::min(worstSpeed, t.qcp / t.fresh);
         if (!live) {
-            fullDayOurs = t.ours;
+            fullDayOurs = t.fresh;
             fullDayQcpAa = t.qcpAa;
         }
     }

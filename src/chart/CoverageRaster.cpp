@@ -1,17 +1,60 @@
 #include "CoverageRaster.h"
 
+#include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
-void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, const QRect& clip) {
-    for (auto& rects : m_levels)
-        rects.clear();
+namespace {
+
+// A premultiplied colour scaled by alpha/255, as Qt's own blending does.
+QRgb Scaled(QRgb c, uint alpha) {
+    uint t = (c & 0xff00ff) * alpha;
+    t = ((t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8) & 0xff00ff;
+    uint u = ((c >> 8) & 0xff00ff) * alpha;
+    u = (u + ((u >> 8) & 0xff00ff) + 0x800080) & 0xff00ff00;
+    return u | t;
+}
+
+// An image draw costs about as much as blending this many mostly clear pixels, so
+// neighbouring columns share one draw unless that adds more clear pixels than this.
+constexpr long long kDrawCost = 2500;
+
+} // namespace
+
+void CoverageRaster::clearWritten() {
+    for (const QRect& s : m_strips) {
+        for (int y = s.top(); y <= s.bottom(); ++y)
+            std::memset(reinterpret_cast<QRgb*>(m_image.scanLine(y)) + s.left(), 0,
+                        size_t(s.width()) * sizeof(QRgb));
+    }
+    m_strips.clear();
+    m_used.clear();
+}
+
+void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, const QRect& clip,
+                           QRgb color) {
+    if (clip.size() != m_area.size() || m_image.isNull()) {
+        m_image = clip.isEmpty() ? QImage()
+                                 : QImage(clip.size(), QImage::Format_ARGB32_Premultiplied);
+        if (!m_image.isNull())
+            m_image.fill(Qt::transparent);
+        m_top.assign(size_t(std::max(0, clip.width())), 0);
+        m_bottom.assign(size_t(std::max(0, clip.width())), 0);
+        m_strips.clear();
+        m_used.clear();
+    } else {
+        clearWritten();
+    }
+    m_area = clip;
     const auto& samples = envelope.samples();
     const auto& runs = envelope.runs();
-    if (runs.empty() || clip.isEmpty())
+    if (runs.empty() || clip.isEmpty() || m_image.isNull())
         return;
     const double top = clip.top();
     const double bottom = double(clip.bottom()) + 1.0;
+    auto* bits = m_image.bits();
+    const qsizetype stride = m_image.bytesPerLine();
 
     size_t run = 0;
     int cursor = runs[0].first;
@@ -19,12 +62,19 @@ void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, c
         std::max(clip.left(), int(std::floor(samples[size_t(runs.front().first)].x + dx)));
     const int lastColumn =
         std::min(clip.right(), int(std::floor(samples[size_t(runs.back().second - 1)].x + dx)));
-    double spanTop[kSubsamples];
-    double spanBottom[kSubsamples];
-    int breaks[4 * kSubsamples];
+    // The pixel for each coverage, and per row the coverage the column's spans add up to.
+    QRgb shades[256];
+    for (uint a = 0; a < 256; ++a)
+        shades[a] = Scaled(color, a);
+    const int rows = clip.height();
+    m_coverage.assign(size_t(rows) + 1, 0.0f);
+    m_steps.assign(size_t(rows) + 1, 0.0f);
+    float* coverage = m_coverage.data();
+    float* steps = m_steps.data();
+    constexpr float kScale = 255.0f / kSubsamples;
+    int events[3 * kSubsamples];
     for (int column = firstColumn; column <= lastColumn; ++column) {
-        int spans = 0;
-        int breakCount = 0;
+        int eventCount = 0;
         for (int k = 0; k < kSubsamples; ++k) {
             const double x = column + (k + 0.5) / kSubsamples - dx;
             while (run < runs.size() && samples[size_t(runs[run].second - 1)].x < x) {
@@ -45,46 +95,98 @@ void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, c
             const double z = std::min(bottom, a.bottom + (b.bottom - a.bottom) * f + dy) - top;
             if (!(t < z))
                 continue;
-            spanTop[spans] = t;
-            spanBottom[spans] = z;
-            ++spans;
-            // Coverage only changes at the rows holding a span's ends.
-            breaks[breakCount++] = int(t);
-            breaks[breakCount++] = int(t) + 1;
-            breaks[breakCount++] = int(z);
-            breaks[breakCount++] = int(z) + 1;
-        }
-        if (spans == 0)
-            continue;
-        for (int i = 1; i < breakCount; ++i) { // a handful, mostly in order already
-            const int row = breaks[i];
-            int j = i;
-            for (; j > 0 && breaks[j - 1] > row; --j)
-                breaks[j] = breaks[j - 1];
-            breaks[j] = row;
-        }
-        int runLevel = 0;
-        int runStart = 0;
-        for (int i = 0; i < breakCount; ++i) {
-            const int row = breaks[i];
-            if (i > 0 && row == breaks[i - 1])
-                continue;
-            // Every row from here to the next break is covered alike.
-            float coverage = 0.0f;
-            for (int k = 0; k < spans; ++k)
-                coverage += float(std::max(0.0, std::min(spanBottom[k], row + 1.0) -
-                                                    std::max(spanTop[k], double(row))));
-            const int level = std::clamp(int(coverage * kLevels / kSubsamples + 0.5f), 0, kLevels);
-            if (level != runLevel) {
-                // Pieces of at most kPiece rows: Qt hands taller fills to its thread pool,
-                // whose hand-over costs more than filling a one-pixel column.
-                for (int from = runStart; runLevel > 0 && from < row; from += kPiece)
-                    m_levels[size_t(runLevel)].emplace_back(column, clip.top() + from, 1,
-                                                            std::min(kPiece, row - from));
-                runLevel = level;
-                runStart = row;
+            // This sample's share of its end rows, and the whole rows between them as a
+            // step up and down, so only these rows need looking at.
+            const int it = int(t);
+            const int iz = std::min(int(z), rows - 1);
+            events[eventCount++] = it;
+            if (it == iz) {
+                coverage[it] += float(z - t);
+            } else {
+                coverage[it] += float(it + 1 - t);
+                steps[it + 1] += 1.0f;
+                steps[iz] -= 1.0f;
+                coverage[iz] += float(std::min(z, double(rows)) - iz);
+                events[eventCount++] = it + 1;
+                events[eventCount++] = iz;
             }
         }
-        // The last break lies past every span, so the final run is closed above.
+        if (eventCount == 0)
+            continue;
+        for (int i = 1; i < eventCount; ++i) { // a handful, mostly in order already
+            const int row = events[i];
+            int j = i;
+            for (; j > 0 && events[j - 1] > row; --j)
+                events[j] = events[j - 1];
+            events[j] = row;
+        }
+        const int x = column - clip.left();
+        uchar* pixelColumn = bits + qsizetype(x) * qsizetype(sizeof(QRgb));
+        int written = -1;
+        int lastRow = 0;
+        float whole = 0.0f;
+        for (int i = 0; i < eventCount; ++i) {
+            const int row = events[i];
+            if (i > 0 && row == events[i - 1])
+                continue;
+            whole += steps[row];
+            const int alpha = std::min(255, int((coverage[row] + whole) * kScale + 0.5f));
+            coverage[row] = 0.0f;
+            steps[row] = 0.0f;
+            if (alpha > 0) {
+                *reinterpret_cast<QRgb*>(pixelColumn + qsizetype(row) * stride) = shades[alpha];
+                written = written < 0 ? row : written;
+                lastRow = row + 1;
+            }
+            // Up to the next event every row is covered alike.
+            int j = i + 1;
+            while (j < eventCount && events[j] == row)
+                ++j;
+            const int next = j < eventCount ? events[j] : row + 1;
+            const int inner = std::min(255, int(whole * kScale + 0.5f));
+            if (inner <= 0 || next <= row + 1)
+                continue;
+            const QRgb shade = shades[inner];
+            for (int r = row + 1; r < next; ++r)
+                *reinterpret_cast<QRgb*>(pixelColumn + qsizetype(r) * stride) = shade;
+            written = written < 0 ? row + 1 : written;
+            lastRow = next;
+        }
+        if (written < 0)
+            continue;
+        m_top[size_t(x)] = written;
+        m_bottom[size_t(x)] = lastRow;
+        m_used.push_back(x);
     }
+    gatherStrips();
+}
+
+void CoverageRaster::gatherStrips() {
+    // Greedy: a column joins the current strip while that costs fewer clear pixels than
+    // another draw would.
+    QRect strip;
+    for (int x : m_used) {
+        const int t = m_top[size_t(x)];
+        const int b = m_bottom[size_t(x)];
+        if (!strip.isNull()) {
+            const int top = std::min(strip.top(), t);
+            const int bottom = std::max(strip.bottom() + 1, b);
+            const long long joined = (long long)(x - strip.left() + 1) * (bottom - top);
+            const long long apart =
+                (long long)strip.width() * strip.height() + (long long)(b - t) + kDrawCost;
+            if (joined <= apart) {
+                strip = QRect(strip.left(), top, x - strip.left() + 1, bottom - top);
+                continue;
+            }
+            m_strips.push_back(strip);
+        }
+        strip = QRect(x, t, 1, b - t);
+    }
+    if (!strip.isNull())
+        m_strips.push_back(strip);
+}
+
+void CoverageRaster::paint(QPainter* painter) const {
+    for (const QRect& s : m_strips)
+        painter->drawImage(s.topLeft() + m_area.topLeft(), m_image, s);
 }

@@ -59,6 +59,30 @@ void DenseSeries::draw(QCPPainter* painter) {
     const QCPRange range = keys->range();
     const double oversampling = std::clamp(m_oversampling, 1.0, 16.0);
     const int columns = std::max(1, int(std::lround(area.width() * oversampling)));
+    // Both axes are linear, so two probes give the whole mapping.
+    LineEnvelope::Mapping map;
+    map.x0 = keys->coordToPixel(0.0);
+    map.xStep = keys->coordToPixel(1.0) - map.x0;
+    map.y0 = values->coordToPixel(0.0);
+    map.yStep = values->coordToPixel(1.0) - map.y0;
+    const QColor color = mPen.color();
+    const bool raster = oversampling == 1.0 && painter->paintEngine() &&
+                        painter->paintEngine()->type() == QPaintEngine::Raster;
+    QRect clip = area;
+    if (raster && painter->hasClipping())
+        clip &= painter->clipBoundingRect().toAlignedRect();
+
+    // The picture only depends on these, so while none changes (a replot for another
+    // series, an expose) the last one is blended again as it is.
+    const DrawnKey key{m_store.revision(), range.lower, range.upper, map.x0, map.xStep, map.y0,
+                       map.yStep, mPen.widthF(), color.rgba64(), clip, columns};
+    if (raster && m_drawn && key == *m_drawn) {
+        painter->setAntialiasing(false);
+        m_raster.paint(painter);
+        return;
+    }
+    m_drawn.reset();
+
     // Columns centred on the positions the axis gives whole pixels, so a column is a pixel
     // of the device once the antialiased painter's half-pixel shift is applied.
     const double half = 0.5 * range.size() / columns;
@@ -66,12 +90,6 @@ void DenseSeries::draw(QCPPainter* painter) {
     if (m_columns.empty())
         return;
 
-    // Both axes are linear, so two probes give the whole mapping.
-    LineEnvelope::Mapping map;
-    map.x0 = keys->coordToPixel(0.0);
-    map.xStep = keys->coordToPixel(1.0) - map.x0;
-    map.y0 = values->coordToPixel(0.0);
-    map.yStep = values->coordToPixel(1.0) - map.y0;
     const double margin = mPen.widthF() + 2.0;
     const QRectF box = QRectF(area).adjusted(-margin, -margin, margin, margin);
     const auto points = [this](int first, int last) { return m_store.held(first, last); };
@@ -80,26 +98,14 @@ void DenseSeries::draw(QCPPainter* painter) {
     if (m_envelope.runs().empty())
         return;
 
-    const QColor color = mPen.color();
     painter->setPen(Qt::NoPen);
-    if (oversampling == 1.0 && painter->paintEngine() &&
-        painter->paintEngine()->type() == QPaintEngine::Raster) {
-        // Aliased rectangles at whole device pixels, so the antialiased painter's half-pixel
-        // shift is added here instead.
+    if (raster) {
+        // Whole device pixels, so the antialiased painter's half-pixel shift is added here
+        // instead.
         painter->setAntialiasing(false);
-        QRect clip = area;
-        if (painter->hasClipping())
-            clip &= painter->clipBoundingRect().toAlignedRect();
-        m_raster.build(m_envelope, 0.5, 0.5, clip);
-        for (int level = 1; level <= CoverageRaster::kLevels; ++level) {
-            const std::vector<QRect>& rects = m_raster.level(level);
-            if (rects.empty())
-                continue;
-            QColor shade = color;
-            shade.setAlphaF(color.alphaF() * level / CoverageRaster::kLevels);
-            painter->setBrush(shade);
-            painter->drawRects(rects.data(), int(rects.size()));
-        }
+        m_raster.build(m_envelope, 0.5, 0.5, clip, qPremultiply(color.rgba()));
+        m_raster.paint(painter);
+        m_drawn = key;
         return;
     }
 

@@ -6,6 +6,8 @@
 #include "SeriesStore.h"
 
 #include <QPolygonF>
+#include <QRgba64>
+#include <optional>
 #include <qcustomplot.h>
 #include <vector>
 
@@ -45,7 +47,18 @@ class DenseSeries : public QCPAbstractPlottable {
     void drawLegendIcon(QCPPainter* painter, const QRectF& rect) const override;
 
   private:
+    // Everything the drawn picture depends on.
+    struct DrawnKey {
+        uint64_t revision;
+        double lower, upper, x0, xStep, y0, yStep, pen;
+        QRgba64 color;
+        QRect clip;
+        int columns;
+        bool operator==(const DrawnKey&) const = default;
+    };
+
     SeriesStore m_store;
+    std::optional<DrawnKey> m_drawn;
     double m_oversampling = 1.0;
     std::vector<ColumnExtent> m_columns;
     LineEnvelope m_envelope;

@@ -12,12 +12,13 @@ constexpr double kFar = 1.0e7;
 
 } // namespace
 
-void LineEnvelope::addSegment(double xa, double ya, double xb, double yb) {
+void LineEnvelope::addSegment(double xa, double ya, double xb, double yb, bool capA, bool capB) {
     if (xa > xb) {
         std::swap(xa, xb);
         std::swap(ya, yb);
+        std::swap(capA, capB);
     }
-    Element e{xa, ya, xb, yb, 0.0, 0.0, 0.0, false};
+    Element e{xa, ya, xb, yb, 0.0, 0.0, 0.0, false, capA, capB};
     const double dx = xb - xa;
     if (dx > 0.0) {
         const double dy = yb - ya;
@@ -59,6 +60,8 @@ void LineEnvelope::cover(const Element& e, Sample& s) const {
     }
     // The round ends, unless the span already reaches past them.
     for (int end = 0; end < 2; ++end) {
+        if (!(end ? e.capEnd : e.capStart))
+            continue;
         const double y = end ? e.y2 : e.y1;
         if (y - r >= s.top && y + r <= s.bottom)
             continue;
@@ -130,6 +133,7 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
 
     const bool thin = r <= 0.75;
     const ColumnExtent* previous = nullptr;
+    bool previousCapped = false; // whether the previous column drew its last point's round end
     double previousX = 0.0;
     double previousY = 0.0;
     for (const ColumnExtent& c : columns) {
@@ -139,7 +143,8 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
         const double yl = y(c.last);
         const bool joined = previous && previous->lastIndex + 1 == c.firstIndex;
         if (joined) {
-            addSegment(previousX, previousY, xf, yf);
+            // The previous column's last point already has its round end, mostly.
+            addSegment(previousX, previousY, xf, yf, !previousCapped, true);
         } else {
             if (previous)
                 addCap(previousX, +1.0);
@@ -155,34 +160,42 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
         const bool monotone =
             c.min >= std::min(c.first, c.last) && c.max <= std::max(c.first, c.last);
         const int count = c.lastIndex - c.firstIndex + 1;
+        bool capped = true;
         std::span<const float> pts;
         if (!monotone && thin && count <= kFewPoints && points &&
             !(pts = points(c.firstIndex, c.lastIndex)).empty()) {
             // A few points zigzag: with a thin pen their own strokes leave white between them.
+            capped = std::isfinite(pts[size_t(count - 2)]);
+            bool capHere = joined; // whether point k already has its round end
             for (int k = 0; k + 1 < count; ++k) {
                 const float a = pts[size_t(k)];
                 const float b = pts[size_t(k + 1)];
                 const double xa = map.x0 + map.xStep * (c.firstIndex + k);
-                if (std::isfinite(a) && std::isfinite(b))
-                    addSegment(xa, y(a), xa + map.xStep, y(b));
+                const bool drawn = std::isfinite(a) && std::isfinite(b);
+                if (drawn)
+                    addSegment(xa, y(a), xa + map.xStep, y(b), !capHere, true);
+                capHere = drawn;
                 // The tips need a sample of their own; between them the sides are straight.
                 if (k > 0 && (a - pts[size_t(k - 1)]) * (b - a) <= 0.0f)
                     m_keys.push_back(xa);
             }
         } else if (monotone) {
+            // A single point joined on the left is already the join's round end.
             if (!(count > kFewPoints && std::abs(yl - yf) > 1.0 && points &&
-                  addStep(c, points(c.firstIndex, c.lastIndex))))
-                addSegment(xf, yf, xl, yl);
+                  addStep(c, points(c.firstIndex, c.lastIndex))) &&
+                !(joined && count == 1))
+                addSegment(xf, yf, xl, yl, !joined, true);
         } else {
             const double ya = y(c.min);
             const double yb = y(c.max);
             m_elements.push_back({std::min(xf, xl), std::min(ya, yb), std::max(xf, xl),
-                                  std::max(ya, yb), 0.0, 0.0, 0.0, true});
+                                  std::max(ya, yb), 0.0, 0.0, 0.0, true, false, false});
         }
         m_keys.push_back(xf);
         if (xl != xf)
             m_keys.push_back(xl);
         previous = &c;
+        previousCapped = capped;
         previousX = xl;
         previousY = yl;
     }

@@ -51,11 +51,14 @@ class LineEnvelope {
         double x1, y1, x2, y2; // a segment with x1 <= x2, or a box's corners
         double nx, ny, slope;  // the segment's pen offset and slope
         bool box;
+        bool capStart; // whether the segment draws the round end at its x1/x2 end; off
+        bool capEnd;   // where a neighbouring element already draws the same one
         double left() const { return x1; }
         double right() const { return x2; }
     };
 
-    void addSegment(double xa, double ya, double xb, double yb);
+    void addSegment(double xa, double ya, double xb, double yb, bool capA = true,
+                    bool capB = true);
     void addCap(double x, double direction);
     bool addStep(const ColumnExtent& c, std::span<const float> points);
     double deviceY(float v) const;

@@ -24,6 +24,7 @@ SeriesStore::Block SeriesStore::emptyBlock() {
 }
 
 void SeriesStore::setRetention(long long fullResolution, bool summariseOlder) {
+    ++m_revision;
     m_limit = std::max<long long>(kBlock, fullResolution);
     if (m_summarise && !summariseOlder) {
         // The blocks of dropped points go with the summary.
@@ -116,6 +117,7 @@ void SeriesStore::growLevels() {
 }
 
 void SeriesStore::append(float y) {
+    ++m_revision;
     if (m_raw.size() == m_raw.capacity())
         m_raw.reserve(size_t(std::min<long long>(
             std::max<long long>(2 * (long long)m_raw.capacity(), 256), m_limit + 1)));
@@ -153,6 +155,7 @@ void SeriesStore::refreshBlock(long long block) {
 bool SeriesStore::set(long long x, float y) {
     if (x < m_rawBase || x >= m_count)
         return false;
+    ++m_revision;
     m_raw[size_t(x - m_rawBase)] = y;
     refreshBlock(x / kBlock);
     return true;
@@ -173,6 +176,7 @@ void SeriesStore::rebuildAll() {
 }
 
 void SeriesStore::assign(std::vector<float> values) {
+    ++m_revision;
     m_raw = std::move(values);
     m_count = (long long)m_raw.size();
     m_rawBase = 0;
@@ -184,6 +188,7 @@ void SeriesStore::assign(std::vector<float> values) {
 }
 
 void SeriesStore::clear() {
+    ++m_revision;
     m_raw.clear();
     m_raw.shrink_to_fit();
     m_blocks.clear();
@@ -310,6 +315,36 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
             out.push_back(c);
         }
     };
+    if (i >= m_rawBase && end - i <= 4LL * pixelWidth) {
+        // A few points a column: one pass over them beats finding each column's end.
+        const float* data = m_raw.data() - m_rawBase;
+        long long x = i;
+        int column = columns::ColumnOf(double(x), xMin, scale);
+        while (x < end) {
+            ValueExtent e;
+            long long first = -1;
+            long long last = -1;
+            long long next = x;
+            int nextColumn = column;
+            for (; next < end; ++next) {
+                nextColumn = columns::ColumnOf(double(next), xMin, scale);
+                if (nextColumn != column)
+                    break;
+                const float v = data[next];
+                e.add(v);
+                if (std::isfinite(v)) {
+                    first = first < 0 ? next : first;
+                    last = next;
+                }
+            }
+            if (first >= 0)
+                out.push_back({column, int(first), int(last), data[first], data[last], e.min,
+                               e.max});
+            x = next;
+            column = nextColumn;
+        }
+        return;
+    }
     while (i < end) {
         const int column = columns::ColumnOf(double(i), xMin, scale);
         long long next = columns::NextColumnStart(i, end, xMin, scale);

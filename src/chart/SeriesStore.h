@@ -42,6 +42,8 @@ class SeriesStore {
     // columns take whole blocks, each block going to the column its first point falls in.
     void reduce(double xMin, double xMax, int pixelWidth, std::vector<ColumnExtent>& out) const;
     size_t memoryBytes() const;
+    // Changes with every change to the points, so a drawing of them can be kept until then.
+    uint64_t revision() const { return m_revision; }
 
   private:
     struct Block {
@@ -64,6 +66,7 @@ class SeriesStore {
     ValueExtent rawExtent(long long begin, long long end) const; // held points only
     ValueExtent scan(long long begin, long long end) const;
 
+    uint64_t m_revision = 0;
     long long m_limit = kDay;
     bool m_summarise = false;
     long long m_count = 0;
