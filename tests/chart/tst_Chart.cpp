@@ -205,6 +205,65 @@ class tst_Chart : public QObject {
         QVERIFY(darkest(gapX - 12, flat - 3, flat + 3) < 128);
     }
 
+    void inkFollowsThePen_data() {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<double>("rise"); // over the whole line, in values (0 to 100 shown)
+        QTest::addColumn<int>("pen");
+        for (int pen : {1, 3, 5})
+            for (int points : {300, 86400}) {
+                QTest::addRow("flat, %d points, pen %d", points, pen) << points << 0.0 << pen;
+                QTest::addRow("sloped, %d points, pen %d", points, pen) << points << 60.0 << pen;
+            }
+    }
+
+    // On screen every column holds the ink of the pen widened by the slope, and a change
+    // to the points shows at the next redraw, though the axes stay as they were.
+    void inkFollowsThePen() {
+        QFETCH(int, points);
+        QFETCH(double, rise);
+        QFETCH(int, pen);
+        Chart chart;
+        chart.resize(700, 400);
+        const int s = chart.addSeries(Chart::Left);
+        chart.setSeriesPen(s, pen, Qt::black);
+        chart.setAxisRange(Chart::Left, 0, 100);
+        std::vector<float> y(static_cast<size_t>(points));
+        for (int i = 0; i < points; ++i)
+            y[size_t(i)] = float(20.0 + rise * i / (points - 1));
+        chart.setSeriesValues(s, y);
+        chart.setAxisRange(Chart::Bottom, 0, points - 1);
+        chart.plot()->xAxis->grid()->setVisible(false); // ink under the line is not counted
+        chart.plot()->plottable(s)->setVisible(false); // the background, and the plot laid out
+        const QImage empty = chart.plot()->toPixmap(700, 400).toImage();
+        chart.plot()->plottable(s)->setVisible(true);
+        const QImage image = chart.plot()->toPixmap(700, 400).toImage();
+        QCPAxis* xAxis = chart.plot()->xAxis;
+        QCPAxis* yAxis = chart.plot()->yAxis;
+        const double slope = (yAxis->coordToPixel(20.0 + rise) - yAxis->coordToPixel(20.0)) /
+                             (xAxis->coordToPixel(points - 1) - xAxis->coordToPixel(0));
+        const double expected = pen * std::sqrt(1.0 + slope * slope);
+        const QRect area = chart.plot()->axisRect()->rect();
+        const auto inkAt = [&](const QImage& image, int x) {
+            double ink = 0.0;
+            for (int row = area.top(); row <= area.bottom(); ++row)
+                ink += (qGray(empty.pixel(x, row)) - qGray(image.pixel(x, row))) / 255.0;
+            return ink;
+        };
+        QVERIFY(area.width() > 600);
+        for (int x = area.left() + area.width() / 4; x < area.right() - area.width() / 4; x += 7)
+            QVERIFY2(std::abs(inkAt(image, x) - expected) < 0.05 * expected + 0.1,
+                     qPrintable(QString("ink %1 at x %2, expected %3")
+                                    .arg(inkAt(image, x)).arg(x).arg(expected)));
+        const int middle = points / 2;
+        chart.setSeriesValues(s, std::vector<float>(size_t(points), 90.0f));
+        chart.setAxisRange(Chart::Bottom, 0, points - 1);
+        const QImage changed = chart.plot()->toPixmap(700, 400).toImage();
+        const int x = int(std::lround(xAxis->coordToPixel(middle)));
+        QVERIFY2(std::abs(inkAt(changed, x) - pen) < 0.05 * pen + 0.1,
+                 qPrintable(QString("ink %1 after the change").arg(inkAt(changed, x))));
+        QVERIFY(qGray(changed.pixel(x, int(std::lround(yAxis->coordToPixel(90))))) < 128);
+    }
+
     void bottomAutoMaximumFollowsLargestX() {
         Chart chart;
         const int a = chart.addSeries(Chart::Left);
