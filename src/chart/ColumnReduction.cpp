@@ -6,14 +6,6 @@
 
 namespace columns {
 
-// Far-off neighbours are pinned so the column stays an int; the drawing clips them.
-constexpr double kColumnLimit = 1.0e9;
-
-int ColumnOf(double x, double xMin, double scale) {
-    const double c = std::floor((x - xMin) * scale);
-    return int(std::clamp(c, -kColumnLimit, kColumnLimit));
-}
-
 long long NextColumnStart(long long i, long long end, double xMin, double scale) {
     const int column = ColumnOf(double(i), xMin, scale);
     // Estimated from the column's right edge, then corrected for rounding.

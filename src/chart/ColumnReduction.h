@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <span>
 #include <vector>
 
@@ -29,8 +31,13 @@ std::vector<ColumnExtent> ReduceColumns(std::span<const float> y, double xMin, d
 
 namespace columns {
 
-// The column of x, pinned so that far-off neighbours still fit an int.
-int ColumnOf(double x, double xMin, double scale);
+// The column of x, pinned so that far-off neighbours still fit an int; inline, as it is
+// asked for every point of a sparse range.
+inline int ColumnOf(double x, double xMin, double scale) {
+    constexpr double kColumnLimit = 1.0e9;
+    const double c = std::floor((x - xMin) * scale);
+    return int(std::clamp(c, -kColumnLimit, kColumnLimit));
+}
 // The first index after i (i < end) that lies in a later column than i, or end.
 long long NextColumnStart(long long i, long long end, double xMin, double scale);
 

@@ -20,41 +20,54 @@ QRgb Scaled(QRgb c, uint alpha) {
 // neighbouring columns share one draw unless that adds more clear pixels than this.
 constexpr long long kDrawCost = 2500;
 
+// One image to compute coverage in, shared by every series of the thread and left clear
+// after each: a series keeps only the pixels of its strips.
+QImage& Scratch(const QSize& size) {
+    thread_local QImage image;
+    if (image.width() < size.width() || image.height() < size.height()) {
+        image = QImage(size.expandedTo(image.size()), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+    }
+    return image;
+}
+
 } // namespace
 
-void CoverageRaster::clearWritten() {
+void CoverageRaster::keepStrips(QImage& scratch) {
+    m_offsets.clear();
+    m_pixels.clear();
     for (const QRect& s : m_strips) {
-        for (int y = s.top(); y <= s.bottom(); ++y)
-            std::memset(reinterpret_cast<QRgb*>(m_image.scanLine(y)) + s.left(), 0,
-                        size_t(s.width()) * sizeof(QRgb));
+        m_offsets.push_back(m_pixels.size());
+        for (int y = s.top(); y <= s.bottom(); ++y) {
+            QRgb* row = reinterpret_cast<QRgb*>(scratch.scanLine(y)) + s.left();
+            m_pixels.insert(m_pixels.end(), row, row + s.width());
+            std::memset(row, 0, size_t(s.width()) * sizeof(QRgb));
+        }
     }
-    m_strips.clear();
-    m_used.clear();
 }
 
 void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, const QRect& clip,
                            QRgb color) {
-    if (clip.size() != m_area.size() || m_image.isNull()) {
-        m_image = clip.isEmpty() ? QImage()
-                                 : QImage(clip.size(), QImage::Format_ARGB32_Premultiplied);
-        if (!m_image.isNull())
-            m_image.fill(Qt::transparent);
-        m_top.assign(size_t(std::max(0, clip.width())), 0);
-        m_bottom.assign(size_t(std::max(0, clip.width())), 0);
-        m_strips.clear();
-        m_used.clear();
-    } else {
-        clearWritten();
-    }
+    m_strips.clear();
+    m_used.clear();
+    m_offsets.clear();
+    m_pixels.clear();
     m_area = clip;
+    if (clip.isEmpty())
+        return;
+    if (int(m_top.size()) < clip.width()) {
+        m_top.resize(size_t(clip.width()));
+        m_bottom.resize(size_t(clip.width()));
+    }
+    QImage& scratch = Scratch(clip.size());
     const auto& samples = envelope.samples();
     const auto& runs = envelope.runs();
-    if (runs.empty() || clip.isEmpty() || m_image.isNull())
+    if (runs.empty())
         return;
     const double top = clip.top();
     const double bottom = double(clip.bottom()) + 1.0;
-    auto* bits = m_image.bits();
-    const qsizetype stride = m_image.bytesPerLine();
+    auto* bits = scratch.bits();
+    const qsizetype stride = scratch.bytesPerLine();
 
     size_t run = 0;
     int cursor = runs[0].first;
@@ -159,6 +172,7 @@ void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, c
         m_used.push_back(x);
     }
     gatherStrips();
+    keepStrips(scratch);
 }
 
 void CoverageRaster::gatherStrips() {
@@ -187,6 +201,11 @@ void CoverageRaster::gatherStrips() {
 }
 
 void CoverageRaster::paint(QPainter* painter) const {
-    for (const QRect& s : m_strips)
-        painter->drawImage(s.topLeft() + m_area.topLeft(), m_image, s);
+    for (size_t i = 0; i < m_strips.size(); ++i) {
+        const QRect& s = m_strips[i];
+        const QImage strip(reinterpret_cast<const uchar*>(m_pixels.data() + m_offsets[i]),
+                           s.width(), s.height(), qsizetype(s.width()) * qsizetype(sizeof(QRgb)),
+                           QImage::Format_ARGB32_Premultiplied);
+        painter->drawImage(s.topLeft() + m_area.topLeft(), strip);
+    }
 }

@@ -10,9 +10,10 @@ class QPainter;
 
 // Antialiased filling of a LineEnvelope by the series itself, for raster devices: per
 // device pixel column the envelope is sampled at a few x positions, each giving an exact
-// vertical coverage, summed per row. The coverage goes straight into a retained image in the series' colour, which is blended in
-// a few image draws over only the rows the line covers: far cheaper than Qt's antialiased
-// polygon fill, and than one fill call per coverage level.
+// vertical coverage, summed per row. The coverage goes straight into pixels of the series'
+// colour, and the series keeps only strips of them around the rows the line covers,
+// blended in a few image draws: far cheaper than Qt's antialiased polygon fill, and than
+// one fill call per coverage level.
 class CoverageRaster {
   public:
     static constexpr int kSubsamples = 4;
@@ -25,15 +26,16 @@ class CoverageRaster {
     void paint(QPainter* painter) const;
 
   private:
-    void clearWritten();
     void gatherStrips();
+    void keepStrips(QImage& scratch);
 
-    QImage m_image;            // the clip's pixels; transparent outside the written rows
-    QRect m_area;              // the clip the image stands for
-    std::vector<int> m_top;    // per image column, the written rows [top, bottom)
+    QRect m_area;              // the clip of the last build
+    std::vector<int> m_top;    // per column of the clip, the written rows [top, bottom)
     std::vector<int> m_bottom;
-    std::vector<int> m_used;   // image columns holding written rows, in order
-    std::vector<QRect> m_strips; // parts of the image to blend, in image coordinates
+    std::vector<int> m_used;   // columns holding written rows, in order
+    std::vector<QRect> m_strips;   // parts of the clip to blend, relative to it
+    std::vector<size_t> m_offsets; // where each strip's pixels start in m_pixels
+    std::vector<QRgb> m_pixels;    // the strips' pixels, row by row
     // One column's partial coverage per row, and the changes in whole rows covered; both
     // zero between columns.
     std::vector<float> m_coverage;

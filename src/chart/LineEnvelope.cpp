@@ -36,7 +36,8 @@ void LineEnvelope::addCap(double x, double direction) {
         m_keys.push_back(x + direction * f * m_radius);
 }
 
-void LineEnvelope::cover(const Element& e, Sample& s) const {
+// Inlined: it runs for every sample an element reaches.
+[[gnu::always_inline]] inline void LineEnvelope::cover(const Element& e, Sample& s) const {
     const double r = m_radius;
     const double r2 = r * r;
     if (e.box) {
@@ -83,19 +84,32 @@ bool LineEnvelope::addStep(const ColumnExtent& c, std::span<const float> pts) {
     const auto y = [this](float v) { return deviceY(v); };
     // A column that gets most of its rise in one step is a jump at that step's x, not a
     // slope across the column.
-    int at = -1;
-    float largest = 0.0f;
-    if (pts.empty())
+    if (pts.size() < 2)
         return false;
-    for (size_t k = 0; k + 1 < pts.size(); ++k) {
-        const float step = std::abs(pts[k + 1] - pts[k]);
-        if (step > largest) { // NaN compares false
-            largest = step;
-            at = int(k);
+    // Most columns have no such step: the largest one first, in independent lanes, and
+    // where it lies only when it is large enough.
+    constexpr size_t kLanes = 8;
+    float lanes[kLanes] = {};
+    const size_t steps = pts.size() - 1;
+    size_t k = 0;
+    for (; k + kLanes <= steps; k += kLanes)
+        for (size_t l = 0; l < kLanes; ++l) {
+            const float step = std::abs(pts[k + l + 1] - pts[k + l]);
+            lanes[l] = lanes[l] < step ? step : lanes[l]; // NaN compares false
         }
+    for (; k < steps; ++k) {
+        const float step = std::abs(pts[k + 1] - pts[k]);
+        lanes[0] = lanes[0] < step ? step : lanes[0];
     }
-    if (at < 0 || 2.0f * largest < std::abs(c.last - c.first))
+    float largest = 0.0f;
+    for (float lane : lanes)
+        largest = std::max(largest, lane);
+    if (!(largest > 0.0f) || 2.0f * largest < std::abs(c.last - c.first))
         return false;
+    int at = -1;
+    for (k = 0; k < steps && at < 0; ++k)
+        if (std::abs(pts[k + 1] - pts[k]) == largest)
+            at = int(k);
     const double xa = map.x0 + map.xStep * (c.firstIndex + at);
     const double xb = xa + map.xStep;
     const double ya = y(pts[size_t(at)]);
