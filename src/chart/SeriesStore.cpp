@@ -1,6 +1,9 @@
 #include "SeriesStore.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cmath>
 
 namespace {
@@ -254,6 +257,32 @@ ValueExtent SeriesStore::scan(long long begin, long long end) const {
     const float* data = m_raw.data() + (begin - m_rawBase);
     const long long n = end - begin;
     long long k = 0;
+#if defined(__SSE2__)
+    // minps/maxps return their second operand when either is NaN, which is exactly
+    // ValueExtent::add's passing over.
+    if (n >= 8) {
+        __m128 lo = _mm_set1_ps(lanes[0].min);
+        __m128 hi = _mm_set1_ps(lanes[0].max);
+        __m128 lo2 = lo;
+        __m128 hi2 = hi;
+        for (; k + 8 <= n; k += 8) {
+            const __m128 a = _mm_loadu_ps(data + k);
+            const __m128 b = _mm_loadu_ps(data + k + 4);
+            lo = _mm_min_ps(a, lo);
+            hi = _mm_max_ps(a, hi);
+            lo2 = _mm_min_ps(b, lo2);
+            hi2 = _mm_max_ps(b, hi2);
+        }
+        alignas(16) float mins[8];
+        alignas(16) float maxs[8];
+        _mm_store_ps(mins, lo);
+        _mm_store_ps(mins + 4, lo2);
+        _mm_store_ps(maxs, hi);
+        _mm_store_ps(maxs + 4, hi2);
+        for (int l = 0; l < kLanes; ++l)
+            lanes[l].add(ValueExtent{mins[l], maxs[l]});
+    }
+#endif
     for (; k + kLanes <= n; k += kLanes)
         for (int l = 0; l < kLanes; ++l)
             lanes[l].add(data[k + l]);

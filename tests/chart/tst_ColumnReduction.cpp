@@ -97,6 +97,7 @@ class tst_ColumnReduction : public QObject {
         QTest::newRow("a day, all held") << 86400 << 86400 << false << 0.0 << 86399.0 << 700;
         QTest::newRow("an hour of a day") << 86400 << 86400 << false << 40000.3 << 43600.0 << 613;
         QTest::newRow("two points a column") << 86400 << 86400 << false << 1000.0 << 2400.0 << 700;
+        QTest::newRow("eight points a column over a gap") << 86400 << 86400 << false << 66000.0 << 71600.0 << 700;
         QTest::newRow("fewer points than columns") << 86400 << 86400 << false << 69900.2 << 70550.0 << 700;
         // 256 points a column: whole blocks, so the summary is exact up to the held points.
         QTest::newRow("month-like, old points summarised")
