@@ -1,65 +1,25 @@
+#include "../faults/FaultHarness.h"
 #include "Chart.h"
-#include "DailyRecord.h"
-#include "Ini.h"
-#include "SerialLink.h"
-#include "TFrmComSet.h"
-#include "TFrmLine.h"
-#include "TFrmMain.h"
 
 #include <QAction>
-#include <QDialog>
 #include <QDirIterator>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QThread>
-#include <QtTest>
+
+using namespace faults;
 
 namespace {
-
-// The serial link, logging each write and read (as "read <size>") with the time of the call.
-class LoggedLink : public LinkService, public Port {
-  public:
-    explicit LoggedLink(const QString& config) : m_serial(config) { m_clock.start(); }
-    QStringList list() override { return m_serial.list(); }
-    bool open(const QString& name, int baudIndex) override { return m_serial.open(name, baudIndex); }
-    void close() override { m_serial.close(); }
-    Port* port() override { return (m_inner = m_serial.port()) ? this : nullptr; }
-    bool isOpen() const override { return m_inner && m_inner->isOpen(); }
-    qint64 write(const QByteArray& bytes) override {
-        log << qMakePair(m_clock.elapsed(), bytes);
-        return m_inner->write(bytes);
-    }
-    QByteArray read(qint64 maxBytes) override {
-        log << qMakePair(m_clock.elapsed(), "read " + QByteArray::number(maxBytes));
-        return m_inner->read(maxBytes);
-    }
-
-    QList<QPair<qint64, QByteArray>> log;
-
-  private:
-    SerialLink m_serial;
-    Port* m_inner = nullptr;
-    QElapsedTimer m_clock;
-};
 
 // The lines of every day's file the run wrote, in day order: near midnight there are two.
 QList<QByteArray> RecordLines(const QString& base) {
     QStringList paths;
-    QDirIterator it(base + "/Data", {"*.csv"}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
+    for (QDirIterator it(base + "/Data", {"*.csv"}, QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext();)
         paths << it.next();
     paths.sort();
     QList<QByteArray> lines;
-    for (const QString& path : paths) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly))
-            lines << file.readAll().split('\n');
-    }
+    for (const QString& path : paths)
+        lines << DayFile::read(path).bytes.split('\n');
     return lines;
 }
 
@@ -93,31 +53,19 @@ void TestLiveIntegration::recordsEverySecond() {
 
     QTemporaryDir dir;
     const QString link = dir.path() + "/ttySIM0";
-    QProcess sim;
-    sim.start(qEnvironmentVariable("PRESMON_BUILD_DIR") + "/presmon-sim",
-              {"--addresses", addresses.join(','), "--link", link, "--seed", "7"});
-    QVERIFY(sim.waitForStarted(5000));
-    QVERIFY(sim.waitForReadyRead(5000));
-
+    Simulator sim(link);
+    QVERIFY(sim.start({"--addresses", addresses.join(','), "--seed", "7"}));
     const QString config = dir.path() + "/config.ini";
-    QVERIFY(WriteDefaultConfig(config));
-    IniWriteString(config, "comSet", "comid", link);
-    for (int n : on)
-        IniWriteInteger(config, "OpenOrClose", QString::number(n), 1);
+    QVERIFY(WriteConfig(dir.path(), link, on));
 
-    LoggedLink serial(config);
+    WatchedLink serial(config);
+    ErrorBoxes boxes;
+    boxes.modalMs = 0;
     QStringList errors;
     TFrmMain* main = nullptr;
     int rowsBeforeHistory = -1;
     int historyChartPoints = -1;
-    MainEnvironment env;
-    env.baseDir = dir.path();
-    env.link = &serial;
-    env.pause = [](int ms) { QThread::msleep(ms); };
-    env.clock = [] { return QDateTime::currentDateTime(); };
-    env.showMessage = [&](const QString& t) { errors << t; };
-    env.showError = [&](const QString& t) { errors << t; };
-    env.runComSet = [](TFrmComSet&) {};
+    MainEnvironment env = Environment(dir.path(), &serial, boxes, errors);
     // The history window as the operator leaves it open: ticks go on in its modal loop.
     env.runDialog = [&](QDialog&) {
         rowsBeforeHistory = int(RecordLines(dir.path()).size());
@@ -137,6 +85,7 @@ void TestLiveIntegration::recordsEverySecond() {
         // Panels are looked at between cycles: within one they turn yellow as requests go out.
         QSignalSpy cycleEnd(&window, &TFrmMain::cycleFinished);
         QVERIFY(cycleEnd.wait(2000));
+        errors << boxes.texts;
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
         QVERIFY(window.SecCy->isActive());
         QCOMPARE(window.curveWindows().size(), on.size());
@@ -152,8 +101,7 @@ void TestLiveIntegration::recordsEverySecond() {
         window.close();
         QTRY_VERIFY(!window.isVisible()); // once a cycle in flight has read its replies
     }
-    sim.terminate();
-    sim.waitForFinished(5000);
+    sim.stop();
 
     // The wire: every tick sends the requests in address order, each followed by at least
     // 45 ms before the next request or the one read of up to 256 bytes.
@@ -161,7 +109,7 @@ void TestLiveIntegration::recordsEverySecond() {
     for (int n : on)
         tickRequests << QByteArray("\x04") + '0' + char('0' + n) + "P3\x05"
                      << QByteArray("\x04") + '0' + char('0' + n) + "P4\x05";
-    const QList<QPair<qint64, QByteArray>>& line = serial.log;
+    const QList<QPair<qint64, QByteArray>>& line = serial.watched.log;
     int ticks = 0;
     for (qsizetype i = 0; i < line.size(); ++ticks) {
         for (const QByteArray& request : tickRequests + QList<QByteArray>{"read 256"}) {
@@ -177,13 +125,11 @@ void TestLiveIntegration::recordsEverySecond() {
     // The files: one row for every second, numbered without gap or double, each row's time
     // text naming the second of its number, also while the history window was open.
     const QList<QByteArray> lines = RecordLines(dir.path());
-    const QRegularExpression row(
-        R"(^[0-9A-F]{8,},\d{4}-\d\d-\d\d \d\d:\d\d:\d\d,(-?\d+(\.\d+)?,){16}\r$)");
     QList<qint64> numbers;
     for (const QByteArray& text : lines) {
-        if (text.isEmpty() || text.size() == 111) // a file's header and CR
+        if (text.isEmpty() || text == RecordHeader() + '\r')
             continue;
-        QVERIFY2(row.match(QString::fromLatin1(text)).hasMatch(), text.constData());
+        QVERIFY2(text.endsWith('\r') && WellFormedRow(text.chopped(1)), text.constData());
         const QList<QByteArray> fields = text.split(',');
         numbers << fields[0].toLongLong(nullptr, 16);
         const QString time = QString::fromLatin1(fields[1]);

@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -79,23 +80,33 @@ inline QByteArray ReplyFrame(char addressDigit, char command, const QByteArray& 
 }
 
 // Forwards to the real serial port, remembers what every read returned and can put extra
-// bytes in front of what the line delivered.
+// bytes in front of what the line delivered; logs each write and read ("read <size>") with
+// the ms since the start.
 class WatchedPort : public Port {
   public:
+    WatchedPort() { m_clock.start(); }
     Port* inner = nullptr;
     QByteArray inject;                // prepended to every read
     QList<QByteArray> unclaimedReads; // reads whose tick has not been sampled yet
     int reads = 0;
+    QList<QPair<qint64, QByteArray>> log;
 
     bool isOpen() const override { return inner && inner->isOpen(); }
-    qint64 write(const QByteArray& bytes) override { return inner ? inner->write(bytes) : -1; }
+    qint64 write(const QByteArray& bytes) override {
+        log << qMakePair(m_clock.elapsed(), bytes);
+        return inner ? inner->write(bytes) : -1;
+    }
     QByteArray read(qint64 maxBytes) override {
+        log << qMakePair(m_clock.elapsed(), "read " + QByteArray::number(maxBytes));
         QByteArray got = inner ? inner->read(maxBytes - inject.size()) : QByteArray();
         got.prepend(inject);
         ++reads;
         unclaimedReads << got;
         return got;
     }
+
+  private:
+    QElapsedTimer m_clock;
 };
 
 class WatchedLink : public LinkService {
