@@ -1,4 +1,5 @@
 #include "DailyRecord.h"
+#include "FileBytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,11 +11,6 @@ namespace {
 
 QDateTime At(const QString& text) {
     return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool WriteAll(const QString& path, const QByteArray& bytes) {
@@ -83,7 +79,7 @@ class TestDailyRecord : public QObject {
             "362cd1b9c1a6372ccec2b6c8372cd1b9c1a6382ccec2b6c8382c");
         QCOMPARE(header.size(), 110);
         QCOMPARE(RecordHeader(), header);
-        QCOMPARE(ReadAll(file), header + "\r\n" + kRow1 + "\r\n" + kRow2 + "\r\n");
+        QCOMPARE(FileBytes(file), header + "\r\n" + kRow1 + "\r\n" + kRow2 + "\r\n");
     }
 
     void existingFileIsContinued_data() {
@@ -103,7 +99,7 @@ class TestDailyRecord : public QObject {
         const QString file = DailyFileName(base.path(), QDate(2024, 3, 15));
         QVERIFY(WriteAll(file, before));
         QVERIFY(AppendRecordRow(file, QString::fromLatin1(kRow2)));
-        QCOMPARE(ReadAll(file), after);
+        QCOMPARE(FileBytes(file), after);
     }
 
     void unwritablePlaceFailsThenRecovers_data() {
@@ -127,7 +123,7 @@ class TestDailyRecord : public QObject {
         QVERIFY(asFolder ? QDir(blockerPath).removeRecursively() : QFile::remove(blockerPath));
         error.clear();
         QVERIFY2(AppendRecordRow(file, QString::fromLatin1(kRow2), &error), qPrintable(error));
-        QVERIFY(ReadAll(file).endsWith("\r\n" + kRow2 + "\r\n"));
+        QVERIFY(FileBytes(file).endsWith("\r\n" + kRow2 + "\r\n"));
     }
 };
 

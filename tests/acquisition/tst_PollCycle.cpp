@@ -1,4 +1,5 @@
 #include "FakePort.h"
+#include "FileBytes.h"
 #include "ManualScheduler.h"
 #include "PollCycle.h"
 #include "RecordingDisplay.h"
@@ -27,10 +28,7 @@ QByteArray Reply(int address, char command, const QByteArray& value, char code) 
 }
 
 QList<QByteArray> Lines(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
+    QList<QByteArray> lines = FileBytes(path).split('\n');
     lines.removeLast();
     for (QByteArray& line : lines)
         line.chop(1);

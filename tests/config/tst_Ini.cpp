@@ -1,3 +1,4 @@
+#include "FileBytes.h"
 #include "Ini.h"
 #include "SmallDisk.h"
 
@@ -21,11 +22,7 @@ class TstIni : public QObject {
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(bytes);
     }
-    QByteArray readRaw() { return readAll(m_path); }
-    static QByteArray readAll(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray readRaw() { return FileBytes(m_path); }
 
   private slots:
     void init() {
@@ -255,7 +252,7 @@ class TstIni : public QObject {
             QSKIP(qPrintable(disk.reason()));
         const QString path = disk.path() + "/config.ini";
         QVERIFY(WriteDefaultConfig(path) && IniWriteString(path, "s", "k", "1"));
-        const QByteArray before = readAll(path);
+        const QByteArray before = FileBytes(path);
         // Root writes into any folder; as another user a root-owned folder is closed.
         QVERIFY(!closedFolder || ::chown(qPrintable(path), 65534, 65534) == 0);
         QVERIFY(!full || disk.fill());
@@ -266,7 +263,7 @@ class TstIni : public QObject {
         QTEST(ok, "written");
         const QByteArray after =
             QByteArray(before).replace("k=1", "k=" + QByteArray(valueBytes, '7'));
-        QCOMPARE(readAll(path), ok ? after : before);
+        QCOMPARE(FileBytes(path), ok ? after : before);
         QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).size(), full ? 2 : 1);
     }
 
