@@ -33,28 +33,42 @@ QImage& Scratch(const QSize& size) {
 
 } // namespace
 
-void CoverageRaster::keepStrips(QImage& scratch) {
+bool CoverageRaster::finish(QImage& scratch, QPainter* painter) {
+    long long area = 0;
+    for (const QRect& s : m_strips) {
+        painter->drawImage(s.topLeft() + m_area.topLeft(), scratch, s);
+        area += (long long)s.width() * s.height();
+    }
+    // A tall dense band is not kept: its copy would cost memory for every series, and
+    // computing it again costs little beside blending it.
+    const bool keep = area <= kKeptPixels;
     m_offsets.clear();
     m_pixels.clear();
     for (const QRect& s : m_strips) {
         m_offsets.push_back(m_pixels.size());
         for (int y = s.top(); y <= s.bottom(); ++y) {
             QRgb* row = reinterpret_cast<QRgb*>(scratch.scanLine(y)) + s.left();
-            m_pixels.insert(m_pixels.end(), row, row + s.width());
+            if (keep)
+                m_pixels.insert(m_pixels.end(), row, row + s.width());
             std::memset(row, 0, size_t(s.width()) * sizeof(QRgb));
         }
     }
+    if (!keep)
+        m_strips.clear();
+    if (m_pixels.capacity() > 2 * m_pixels.size() + 4096)
+        m_pixels.shrink_to_fit();
+    return keep;
 }
 
-void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, const QRect& clip,
-                           QRgb color) {
+bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, double dx, double dy,
+                          const QRect& clip, QRgb color) {
     m_strips.clear();
     m_used.clear();
     m_offsets.clear();
     m_pixels.clear();
     m_area = clip;
     if (clip.isEmpty())
-        return;
+        return true;
     if (int(m_top.size()) < clip.width()) {
         m_top.resize(size_t(clip.width()));
         m_bottom.resize(size_t(clip.width()));
@@ -63,7 +77,7 @@ void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, c
     const auto& samples = envelope.samples();
     const auto& runs = envelope.runs();
     if (runs.empty())
-        return;
+        return true;
     const double top = clip.top();
     const double bottom = double(clip.bottom()) + 1.0;
     auto* bits = scratch.bits();
@@ -172,7 +186,7 @@ void CoverageRaster::build(const LineEnvelope& envelope, double dx, double dy, c
         m_used.push_back(x);
     }
     gatherStrips();
-    keepStrips(scratch);
+    return finish(scratch, painter);
 }
 
 void CoverageRaster::gatherStrips() {
@@ -200,7 +214,7 @@ void CoverageRaster::gatherStrips() {
         m_strips.push_back(strip);
 }
 
-void CoverageRaster::paint(QPainter* painter) const {
+void CoverageRaster::paintKept(QPainter* painter) const {
     for (size_t i = 0; i < m_strips.size(); ++i) {
         const QRect& s = m_strips[i];
         const QImage strip(reinterpret_cast<const uchar*>(m_pixels.data() + m_offsets[i]),

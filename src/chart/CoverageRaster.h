@@ -11,25 +11,29 @@ class QPainter;
 // Antialiased filling of a LineEnvelope by the series itself, for raster devices: per
 // device pixel column the envelope is sampled at a few x positions, each giving an exact
 // vertical coverage, summed per row. The coverage goes straight into pixels of the series'
-// colour, and the series keeps only strips of them around the rows the line covers,
-// blended in a few image draws: far cheaper than Qt's antialiased polygon fill, and than
-// one fill call per coverage level.
+// colour, in a scratch image shared by all series; strips of them around the rows the
+// line covers are blended in a few image draws (far cheaper than Qt's antialiased polygon
+// fill, and than one fill call per coverage level) and kept unless they are large.
 class CoverageRaster {
   public:
     static constexpr int kSubsamples = 4;
 
-    // (dx, dy) maps envelope coordinates to device pixels; only pixels inside clip are
-    // produced. `color` is premultiplied.
-    void build(const LineEnvelope& envelope, double dx, double dy, const QRect& clip,
-               QRgb color);
-    // Blends the last build onto the painter, which must draw in device pixels.
-    void paint(QPainter* painter) const;
+    // At most this many pixels a series are kept for drawing again.
+    static constexpr long long kKeptPixels = 64 * 1024;
+
+    // Fills the envelope onto the painter, which must draw in device pixels; (dx, dy) maps
+    // envelope coordinates to device pixels, and only pixels inside clip are produced.
+    // `color` is premultiplied. True when the picture is kept for paintKept().
+    bool draw(QPainter* painter, const LineEnvelope& envelope, double dx, double dy,
+              const QRect& clip, QRgb color);
+    // Blends the kept picture of the last draw() again.
+    void paintKept(QPainter* painter) const;
 
   private:
     void gatherStrips();
-    void keepStrips(QImage& scratch);
+    bool finish(QImage& scratch, QPainter* painter);
 
-    QRect m_area;              // the clip of the last build
+    QRect m_area;              // the clip of the last draw
     std::vector<int> m_top;    // per column of the clip, the written rows [top, bottom)
     std::vector<int> m_bottom;
     std::vector<int> m_used;   // columns holding written rows, in order

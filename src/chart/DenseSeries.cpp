@@ -78,7 +78,7 @@ void DenseSeries::draw(QCPPainter* painter) {
                        map.yStep, mPen.widthF(), color.rgba64(), clip, columns};
     if (raster && m_drawn && key == *m_drawn) {
         painter->setAntialiasing(false);
-        m_raster.paint(painter);
+        m_raster.paintKept(painter);
         return;
     }
     m_drawn.reset();
@@ -103,9 +103,8 @@ void DenseSeries::draw(QCPPainter* painter) {
         // Whole device pixels, so the antialiased painter's half-pixel shift is added here
         // instead.
         painter->setAntialiasing(false);
-        m_raster.build(m_envelope, 0.5, 0.5, clip, qPremultiply(color.rgba()));
-        m_raster.paint(painter);
-        m_drawn = key;
+        if (m_raster.draw(painter, m_envelope, 0.5, 0.5, clip, qPremultiply(color.rgba())))
+            m_drawn = key;
         return;
     }
 
