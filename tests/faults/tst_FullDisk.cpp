@@ -1,4 +1,5 @@
 #include "FaultHarness.h"
+#include "FileBytes.h"
 #include "SmallDisk.h"
 
 #include <QLabel>
@@ -6,11 +7,6 @@
 using namespace faults;
 
 namespace {
-
-QByteArray Bytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 const QString kRow = QStringLiteral("65F40708,2024-03-15 08:30:00,12.345,25.6,0.0,0.0,0.0,0.0,0.0,"
                                     "0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,");
@@ -41,7 +37,7 @@ void TestFullDisk::rowThatDoesNotFit_isCutBack() {
     const QString file = DailyFileName(disk.path(), QDate(2024, 3, 15));
     for (int i = 0; i < rowsBefore; ++i)
         QVERIFY(AppendRecordRow(file, kRow));
-    const QByteArray before = Bytes(file);
+    const QByteArray before = FileBytes(file);
     QVERIFY(rowsBefore == 0 || before.size() % 4096 > 4096 - kRow.size());
     QVERIFY(disk.fill());
 
@@ -49,12 +45,12 @@ void TestFullDisk::rowThatDoesNotFit_isCutBack() {
     QVERIFY(!AppendRecordRow(file, kRow, &error));
     QVERIFY2(error.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))), qPrintable(error));
     QCOMPARE(QFileInfo::exists(file), rowsBefore > 0);
-    QCOMPARE(Bytes(file), before);
+    QCOMPARE(FileBytes(file), before);
 
     disk.release();
     QVERIFY(AppendRecordRow(file, kRow));
     const QByteArray start = rowsBefore ? before : RecordHeader() + "\r\n";
-    QCOMPARE(Bytes(file), start + kRow.toLatin1() + "\r\n");
+    QCOMPARE(FileBytes(file), start + kRow.toLatin1() + "\r\n");
 }
 
 // What the operator met: starting or quitting on a full disk left config.ini holding one entry.
@@ -67,7 +63,7 @@ void TestFullDisk::fullDiskWhileRecording_keepsSettingsAndWholeRows() {
     Simulator sim(link);
     QVERIFY(sim.start({"--addresses", "1,2,3,4,5,6,7,8", "--seed", "9"}));
     QVERIFY(WriteConfig(disk.path(), link, {1, 2, 3, 4, 5, 6, 7, 8}));
-    const QByteArray settings = Bytes(disk.path() + "/config.ini");
+    const QByteArray settings = FileBytes(disk.path() + "/config.ini");
     QVERIFY(disk.fill());
     WatchedLink serial(disk.path() + "/config.ini");
     ErrorBoxes boxes;
@@ -77,11 +73,12 @@ void TestFullDisk::fullDiskWhileRecording_keepsSettingsAndWholeRows() {
         // The port's opening stores comid and baudrate, each a settings write on a full disk.
         TFrmMain window(Environment(disk.path(), &serial, boxes, messages));
         window.show();
-        QTest::qWait(2500);
-        QCOMPARE(Bytes(disk.path() + "/config.ini"), settings);
-        QVERIFY(!QFileInfo::exists(TodayFile(disk.path())));
         const auto* recordStatus = window.findChild<QLabel*>("RecordStatus");
-        QVERIFY(recordStatus->text().startsWith(QStringLiteral("数据记录失败: ")));
+        QTRY_VERIFY_WITH_TIMEOUT(recordStatus->text().startsWith(QStringLiteral("数据记录失败: ")),
+                                 5000);
+        QTest::qWait(2000); // more ticks on the full disk, still the one box
+        QCOMPARE(FileBytes(disk.path() + "/config.ini"), settings);
+        QVERIFY(!QFileInfo::exists(TodayFile(disk.path())));
         QCOMPARE(boxes.shown, 1);
         disk.release();
         QTest::qWait(3000);
@@ -90,7 +87,7 @@ void TestFullDisk::fullDiskWhileRecording_keepsSettingsAndWholeRows() {
         window.muExitClick();
     }
     sim.stop();
-    QCOMPARE(Bytes(disk.path() + "/config.ini"), settings);
+    QCOMPARE(FileBytes(disk.path() + "/config.ini"), settings);
     const DayFile day = DayFile::read(TodayFile(disk.path()));
     QVERIFY(day.endsWithLineEnd && day.lines.size() >= 3);
     QCOMPARE(day.lines.first(), RecordHeader());
