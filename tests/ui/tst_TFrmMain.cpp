@@ -2,8 +2,9 @@
 #include "ChartReadout.h"
 #include "ColorValue.h"
 #include "FakePort.h"
-#include "ManualScheduler.h"
+#include "FileBytes.h"
 #include "Ini.h"
+#include "ManualScheduler.h"
 #include "TFrmComSet.h"
 #include "TFrmLine.h"
 #include "TFrmMain.h"
@@ -399,10 +400,7 @@ void TestTFrmMain::commSettingsPreselectsAndCancelKeepsAll() {
     auto w = h.make();
     w->state().PortName = portName;
     w->state().BaudIndex = baudIndex;
-    QFile config(h.config());
-    QVERIFY(config.open(QIODevice::ReadOnly));
-    const QByteArray before = config.readAll();
-    config.close();
+    const QByteArray before = FileBytes(h.config());
 
     w->muComSet->trigger(); // not confirmed
 
@@ -411,8 +409,7 @@ void TestTFrmMain::commSettingsPreselectsAndCancelKeepsAll() {
     QCOMPARE(textShown, portShown < 0 ? QString() : portName);
     QCOMPARE(w->state().PortName, portName);
     QCOMPARE(w->state().BaudIndex, baudIndex);
-    QVERIFY(config.open(QIODevice::ReadOnly));
-    QCOMPARE(config.readAll(), before);
+    QCOMPARE(FileBytes(h.config()), before);
     QVERIFY(h.link.opened.isEmpty());
     QVERIFY(!w->state().PortBusy); // the old port goes on being polled
 }
@@ -470,9 +467,7 @@ void TestTFrmMain::tickShowsAndRecordsReplies() {
         QCOMPARE(w->Chart1->seriesPen(n + 7).color(), QColor(0, n, 0));
         QCOMPARE(w->Chart1->seriesPen(n + 7).width(), (n + 2) % 5 + 1);
     }
-    QFile csv(h.dir.path() + "/Data/2024/03/15.csv");
-    QVERIFY(csv.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = csv.readAll().split('\n');
+    const QList<QByteArray> lines = FileBytes(h.dir.path() + "/Data/2024/03/15.csv").split('\n');
     QCOMPARE(lines.value(1), QByteArray("65F40708,2024-03-15 08:30:00,12.345,25.6,0.0,0.0,0.0,0.0,"
                                         "0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,\r"));
 }
