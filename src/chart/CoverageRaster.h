@@ -19,7 +19,7 @@ class CoverageRaster {
     static constexpr int kSubsamples = 4;
 
     // At most this many pixels a series are kept for drawing again.
-    static constexpr long long kKeptPixels = 64 * 1024;
+    static constexpr long long kKeptPixels = 128 * 1024;
 
     // Fills the envelope onto the painter, which must draw in device pixels; (dx, dy) maps
     // envelope coordinates to device pixels, and only pixels inside clip are produced.
