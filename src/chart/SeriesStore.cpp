@@ -122,8 +122,9 @@ void SeriesStore::growLevels() {
 void SeriesStore::append(float y) {
     ++m_revision;
     if (m_raw.size() == m_raw.capacity())
-        m_raw.reserve(size_t(std::min<long long>(
-            std::max<long long>(2 * (long long)m_raw.capacity(), 256), m_limit + 1)));
+        m_raw.reserve(
+            size_t(std::min<long long>(std::max<long long>(2 * (long long)m_raw.capacity(), 256),
+                                       m_limit + (m_summarise ? dropChunk() : 0) + 1)));
     m_raw.push_back(y);
     addToLevels(m_count, y);
     ++m_count;
@@ -202,11 +203,18 @@ void SeriesStore::clear() {
     m_blockBase = 0;
 }
 
+long long SeriesStore::dropChunk() const {
+    return std::clamp(m_limit / 8 / kBlock * kBlock, (long long)kBlock, kMaxChunk);
+}
+
 void SeriesStore::dropOld() {
     // Whole chunks at a time, so the copy is paid once per chunk and the held points start
     // on a block boundary.
-    const long long chunk = std::clamp(m_limit / 8 / kBlock * kBlock, (long long)kBlock, kMaxChunk);
-    const long long newBase = (m_count - m_limit + chunk - 1) / chunk * chunk;
+    const long long chunk = dropChunk();
+    // Dropped points live on in the summary only when summarised: then at least the limit is
+    // kept at full resolution; otherwise at most the limit is kept.
+    const long long over = m_count - m_limit;
+    const long long newBase = (m_summarise ? over : over + chunk - 1) / chunk * chunk;
     if (newBase <= m_rawBase)
         return;
     m_raw.erase(m_raw.begin(), m_raw.begin() + (newBase - m_rawBase));
@@ -367,8 +375,8 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
                 }
             }
             if (first >= 0)
-                out.push_back({column, int(first), int(last), data[first], data[last], e.min,
-                               e.max});
+                out.push_back(
+                    {column, int(first), int(last), data[first], data[last], e.min, e.max});
             x = next;
             column = nextColumn;
         }

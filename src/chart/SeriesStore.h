@@ -60,6 +60,7 @@ class SeriesStore {
     void growLevels();
     void rebuildAll();
     void refreshBlock(long long block);
+    long long dropChunk() const;
     void dropOld();
     ValueExtent levelExtent(size_t level, long long block) const;
     ValueExtent blockExtent(long long b0, long long b1) const;   // base blocks [b0, b1)
