@@ -10,6 +10,7 @@
 // either picture) where ours is more than 64/255 off QCPGraph antialiased with adaptive
 // sampling off, i.e. the stroke of every point, with the same pen (round caps and joins).
 //   chart_render [--pictures DIR] [--quick]
+#include "CpuTime.h"
 #include "DenseSeries.h"
 
 #include <QApplication>
@@ -53,25 +54,6 @@ struct Scene {
 struct Timing {
     double ours = 0, fresh = 0, qcpAa = 0, qcp = 0, differ = 0;
 };
-
-double ThreadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-// Median CPU time of this thread: on two shared cores the wall time mostly measures the
-// neighbours.
-double MedianMs(int repetitions, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int r = 0; r < repetitions; ++r) {
-        const double start = ThreadCpuMs();
-        work();
-        times.push_back(ThreadCpuMs() - start);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 // Slowly drifting readings with noise, like a day of pressure recordings.
 std::vector<float> NoisyDay(unsigned seed, float level, float drift, float noise, int n = kDay) {

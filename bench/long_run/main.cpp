@@ -6,6 +6,7 @@
 // squeezed into the window draws taller columns than a day and the redraw grows with them.
 //   long_run [--days N] [--walk] [--screenshots DIR]
 #include "Chart.h"
+#include "CpuTime.h"
 #include "SharedState.h"
 #include "TFrmLine.h"
 
@@ -31,25 +32,6 @@ double ResidentMb() {
         return -1;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.value(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
-
-double ThreadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-// Median CPU time of the GUI thread: on two shared cores the wall time mostly measures the
-// neighbours.
-double MedianMs(int repetitions, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int r = 0; r < repetitions; ++r) {
-        const double start = ThreadCpuMs();
-        work();
-        times.push_back(ThreadCpuMs() - start);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 } // namespace

@@ -30,17 +30,7 @@ void SeriesStore::setRetention(long long fullResolution, bool summariseOlder) {
     ++m_revision;
     m_limit = std::max<long long>(kBlock, fullResolution);
     if (m_summarise && !summariseOlder) {
-        // The blocks of dropped points go with the summary.
-        while (!m_blocks.empty() && m_blockBase < m_rawBase / kBlock) {
-            m_blocks.pop_front();
-            ++m_blockBase;
-        }
-        for (size_t l = 0; l < m_levels.size(); ++l) {
-            while (!m_levels[l].empty() && m_levelBase[l] < m_rawBase / LevelSize(l + 1)) {
-                m_levels[l].pop_front();
-                ++m_levelBase[l];
-            }
-        }
+        dropSummaryBefore(m_rawBase); // the blocks of dropped points go with the summary
     }
     m_summarise = summariseOlder;
     if (m_count - m_rawBase > m_limit)
@@ -219,14 +209,17 @@ void SeriesStore::dropOld() {
         return;
     m_raw.erase(m_raw.begin(), m_raw.begin() + (newBase - m_rawBase));
     m_rawBase = newBase;
-    if (m_summarise)
-        return;
-    while (!m_blocks.empty() && m_blockBase < newBase / kBlock) {
+    if (!m_summarise)
+        dropSummaryBefore(newBase);
+}
+
+void SeriesStore::dropSummaryBefore(long long x) {
+    while (!m_blocks.empty() && m_blockBase < x / kBlock) {
         m_blocks.pop_front();
         ++m_blockBase;
     }
     for (size_t l = 0; l < m_levels.size(); ++l) {
-        while (!m_levels[l].empty() && m_levelBase[l] < newBase / LevelSize(l + 1)) {
+        while (!m_levels[l].empty() && m_levelBase[l] < x / LevelSize(l + 1)) {
             m_levels[l].pop_front();
             ++m_levelBase[l];
         }

@@ -62,6 +62,7 @@ class SeriesStore {
     void refreshBlock(long long block);
     long long dropChunk() const;
     void dropOld();
+    void dropSummaryBefore(long long x); // blocks and levels wholly before x
     ValueExtent levelExtent(size_t level, long long block) const;
     ValueExtent blockExtent(long long b0, long long b1) const;   // base blocks [b0, b1)
     ValueExtent rawExtent(long long begin, long long end) const; // held points only

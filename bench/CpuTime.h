@@ -1,0 +1,26 @@
+#pragma once
+
+#include <algorithm>
+#include <ctime>
+#include <functional>
+#include <vector>
+
+// CPU time of the calling thread, in ms.
+inline double ThreadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// Median CPU time of this thread: on two shared cores the wall time mostly measures the
+// neighbours.
+inline double MedianMs(int repetitions, const std::function<void()>& work) {
+    std::vector<double> times;
+    for (int r = 0; r < repetitions; ++r) {
+        const double start = ThreadCpuMs();
+        work();
+        times.push_back(ThreadCpuMs() - start);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
