@@ -6,11 +6,19 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QThread>
+#include <QTranslator>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // The toolkit's own dialogs (file chooser, print dialog, message buttons) speak the
+    // operators' language too, where the translations are installed.
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&toolkitTexts);
     QApplication::setApplicationName(QStringLiteral("presmon"));
     QApplication::setWindowIcon(ProgramIcon()); // the dialogs' icon too
 
