@@ -145,8 +145,8 @@ int main(int argc, char* argv[]) {
             const Result r = Measure(simPath, instruments, ticks, sleeping);
             std::printf("RESULT name=%s instruments=%d max_stall_ms=%.1f blocked_share=%.3f "
                         "ticks=%d errors=%d\n",
-                        sleeping ? "ui_latency_sleeping" : "ui_latency", instruments,
-                        r.maxStallMs, r.blockedShare, r.ticks, r.errors);
+                        sleeping ? "ui_latency_sleeping" : "ui_latency", instruments, r.maxStallMs,
+                        r.blockedShare, r.ticks, r.errors);
             std::fflush(stdout);
         }
     }

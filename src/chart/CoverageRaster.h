@@ -33,10 +33,10 @@ class CoverageRaster {
     void gatherStrips();
     bool finish(QImage& scratch, QPainter* painter);
 
-    QRect m_area;              // the clip of the last draw
-    std::vector<int> m_top;    // per column of the clip, the written rows [top, bottom)
+    QRect m_area;           // the clip of the last draw
+    std::vector<int> m_top; // per column of the clip, the written rows [top, bottom)
     std::vector<int> m_bottom;
-    std::vector<int> m_used;   // columns holding written rows, in order
+    std::vector<int> m_used;       // columns holding written rows, in order
     std::vector<QRect> m_strips;   // parts of the clip to blend, relative to it
     std::vector<size_t> m_offsets; // where each strip's pixels start in m_pixels
     std::vector<QRgb> m_pixels;    // the strips' pixels, row by row

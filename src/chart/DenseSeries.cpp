@@ -74,8 +74,8 @@ void DenseSeries::draw(QCPPainter* painter) {
 
     // The picture only depends on these, so while none changes (a replot for another
     // series, an expose) the last one is blended again as it is.
-    const DrawnKey key{m_store.revision(), range.lower, range.upper, map.x0, map.xStep, map.y0,
-                       map.yStep, mPen.widthF(), color.rgba64(), clip, columns};
+    const DrawnKey key{m_store.revision(), range.lower,   range.upper,    map.x0, map.xStep, map.y0,
+                       map.yStep,          mPen.widthF(), color.rgba64(), clip,   columns};
     if (raster && m_drawn && key == *m_drawn) {
         painter->setAntialiasing(false);
         m_raster.paintKept(painter);

@@ -57,8 +57,7 @@ class LineEnvelope {
         double right() const { return x2; }
     };
 
-    void addSegment(double xa, double ya, double xb, double yb, bool capA = true,
-                    bool capB = true);
+    void addSegment(double xa, double ya, double xb, double yb, bool capA = true, bool capB = true);
     void addCap(double x, double direction);
     bool addStep(const ColumnExtent& c, std::span<const float> points);
     double deviceY(float v) const;

@@ -17,8 +17,7 @@ class ChartPrint {
     static QRect pageRect(int width, int height, int marginPercent = 7);
 
     // Draws the chart stretched into a page of the given size less its margins.
-    static void drawPage(Chart& chart, QPainter& painter, const QSize& page,
-                         int marginPercent = 7);
+    static void drawPage(Chart& chart, QPainter& painter, const QSize& page, int marginPercent = 7);
 
     // The printer's orientation is restored however the job ends. Returns an empty text
     // on success, otherwise what went wrong.

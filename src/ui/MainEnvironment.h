@@ -18,7 +18,7 @@ class TFrmComSet;
 struct MainEnvironment {
     QString baseDir; // folder of config.ini and Data/
     LinkService* link = nullptr;
-    PauseFn pause;            // the instrument settings dialog's exchanges, which block
+    PauseFn pause;                  // the instrument settings dialog's exchanges, which block
     Scheduler* scheduler = nullptr; // the polling cycle's steps; null: timers of the GUI thread
     std::function<QDateTime()> clock;
     std::function<void(const QString&)> showMessage; // information box, one OK button

@@ -17,9 +17,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDeadlineTimer>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -116,9 +116,9 @@ TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
         m_line = std::make_unique<LineSupervisor>(
             *m_env.link, [] { return QDeadlineTimer::current().deadline(); },
             [this](const QString& port) {
-                LineStatus->setText(
-                    port.isEmpty() ? QString()
-                                   : QStringLiteral("通讯中断: %1, 正在重新连接").arg(port));
+                LineStatus->setText(port.isEmpty()
+                                        ? QString()
+                                        : QStringLiteral("通讯中断: %1, 正在重新连接").arg(port));
             });
         connect(LineWatch, &QTimer::timeout, this,
                 [this] { m_line->check(m_state.PortName, m_state.BaudIndex); });

@@ -83,7 +83,7 @@ class TFrmMain : public QMainWindow {
     QTimer* LoadTime = nullptr;
     QTimer* SecCy = nullptr;
     QLabel* LineStatus = nullptr; // "通讯中断: <port>, 正在重新连接" while the line is lost
-    QTimer* LineWatch = nullptr;  // looks after the serial line a few times a second
+    QTimer* LineWatch = nullptr;    // looks after the serial line a few times a second
     QLabel* RecordStatus = nullptr; // the daily record's fault, empty while rows go in
 
   signals:

@@ -108,9 +108,9 @@ class TestPollCycle : public QObject {
         QVERIFY(!rig.cycle.tick());
         rig.cycle.runAfterCycle([&] { rig.port.log << "command"; });
         rig.scheduler.runAll();
-        const QStringList cycle{"write 02P3", "pause 50", "write 02P4", "pause 50", "write 05P3",
-                                "pause 50", "write 05P4", "pause 50", "write 08P3", "pause 50",
-                                "write 08P4", "pause 50"};
+        const QStringList cycle{"write 02P3", "pause 50", "write 02P4", "pause 50",
+                                "write 05P3", "pause 50", "write 05P4", "pause 50",
+                                "write 08P3", "pause 50", "write 08P4", "pause 50"};
         QCOMPARE(rig.port.log.mid(0, 15), cycle + QStringList({"pause 30", "read 256", "pause 0"}));
         // The tick that met the running cycle comes right after it, the command before that.
         QCOMPARE(rig.port.log.mid(15, 13), QStringList{"command"} + cycle);

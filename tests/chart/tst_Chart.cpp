@@ -233,7 +233,7 @@ class tst_Chart : public QObject {
         chart.setSeriesValues(s, y);
         chart.setAxisRange(Chart::Bottom, 0, points - 1);
         chart.plot()->xAxis->grid()->setVisible(false); // ink under the line is not counted
-        chart.plot()->plottable(s)->setVisible(false); // the background, and the plot laid out
+        chart.plot()->plottable(s)->setVisible(false);  // the background, and the plot laid out
         const QImage empty = chart.plot()->toPixmap(700, 400).toImage();
         chart.plot()->plottable(s)->setVisible(true);
         const QImage image = chart.plot()->toPixmap(700, 400).toImage();
@@ -253,7 +253,9 @@ class tst_Chart : public QObject {
         for (int x = area.left() + area.width() / 4; x < area.right() - area.width() / 4; x += 7)
             QVERIFY2(std::abs(inkAt(image, x) - expected) < 0.05 * expected + 0.1,
                      qPrintable(QString("ink %1 at x %2, expected %3")
-                                    .arg(inkAt(image, x)).arg(x).arg(expected)));
+                                    .arg(inkAt(image, x))
+                                    .arg(x)
+                                    .arg(expected)));
         const int middle = points / 2;
         chart.setSeriesValues(s, std::vector<float>(size_t(points), 90.0f));
         chart.setAxisRange(Chart::Bottom, 0, points - 1);

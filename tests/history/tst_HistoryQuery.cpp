@@ -178,10 +178,10 @@ class TestHistoryQuery : public QObject {
 
     void maximaGrowAcrossQueries() {
         const qint64 start = secondsAt(kDay, 8, 30);
-        Scenario s(QStringLiteral("08:30"), 1,
-                   {"@1,t,63.0,45,", "@2,t,63.0,12,", "@3,t,1000,55,", "@4,t,80,60,",
-                    "@700,t,900,900,"},
-                   start);
+        Scenario s(
+            QStringLiteral("08:30"), 1,
+            {"@1,t,63.0,45,", "@2,t,63.0,12,", "@3,t,1000,55,", "@4,t,80,60,", "@700,t,900,900,"},
+            start);
         HistoryQuery::Result r = HistoryQuery::run(s.input);
         // once per value above the maximum (not one equal to it), never lowered, rows outside
         // the window do nothing

@@ -8,18 +8,18 @@
 #include "TgrdProgressBar.h"
 
 #include <QCheckBox>
-#include <QPainter>
-#include <qcustomplot.h>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPageLayout>
-#include <QProcess>
-#include <QStandardPaths>
+#include <QPainter>
 #include <QPrinter>
+#include <QProcess>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <qcustomplot.h>
 
 class TestTFrmPrint : public QObject {
     Q_OBJECT
@@ -172,11 +172,16 @@ void TestTFrmPrint::previewFillsTheChart() {
 void TestTFrmPrint::exportsThePrintedPage_data() {
     QTest::addColumn<QString>("name");    // as chosen in the dialog, under the folder
     QTest::addColumn<QString>("failure"); // how the message starts; empty: saved
-    QTest::newRow("pdf") << "chart.pdf" << "";
-    QTest::newRow("png") << "chart.PNG" << "";
-    QTest::newRow("folder missing") << "missing/chart.pdf" << "导出失败: ";
-    QTest::newRow("name held by a folder") << "taken.png" << "导出失败: ";
-    QTest::newRow("other format") << "chart.jpg" << "导出失败: 只能保存为 PDF 或 PNG 文件";
+    QTest::newRow("pdf") << "chart.pdf"
+                         << "";
+    QTest::newRow("png") << "chart.PNG"
+                         << "";
+    QTest::newRow("folder missing") << "missing/chart.pdf"
+                                    << "导出失败: ";
+    QTest::newRow("name held by a folder") << "taken.png"
+                                           << "导出失败: ";
+    QTest::newRow("other format") << "chart.jpg"
+                                  << "导出失败: 只能保存为 PDF 或 PNG 文件";
 }
 
 void TestTFrmPrint::exportsThePrintedPage() {
@@ -193,7 +198,8 @@ void TestTFrmPrint::exportsThePrintedPage() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     const qint64 start = QDateTime(QDate(2024, 3, 15), QTime(8, 30), Qt::UTC).toSecsSinceEpoch();
     for (int k = 0; k < 3600; ++k)
-        file.write(QStringLiteral("%1,t,1,2,%2,4.5,\r\n").arg(start + k, 0, 16).arg(k % 40).toLatin1());
+        file.write(
+            QStringLiteral("%1,t,1,2,%2,4.5,\r\n").arg(start + k, 0, 16).arg(k % 40).toLatin1());
     file.close();
     SharedState state;
     state.LineWidthPress[2] = 3;
