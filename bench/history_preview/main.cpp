@@ -4,6 +4,7 @@
 //   history_preview [--runs N]
 #include "Chart.h"
 #include "HistoryQuery.h"
+#include "RecorderDay.h"
 #include "SharedState.h"
 #include "TFrmPrint.h"
 
@@ -16,9 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTime>
 #include <algorithm>
 #include <cstdio>
 #include <qcustomplot.h>
@@ -26,37 +25,13 @@
 
 namespace {
 
-// A recorder's day: a header row in GBK, then one row a second with all eight instruments.
+// The day's file with all eight instruments on.
 bool WriteDay(const QString& path, QDate day) {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    QByteArray out("\xCA\xFD\xBE\xDD\xB1\xE0\xBA\xC5,\xCA\xB1\xBC\xE4,");
-    for (int n = 1; n <= 8; ++n)
-        out += "\xD1\xB9\xC1\xA6" + QByteArray::number(n) + ",\xCE\xC2\xB6\xC8" +
-               QByteArray::number(n) + ",";
-    out += "\r\n";
-    QRandomGenerator random(20240315);
-    double pressure[8], temperature[8];
-    for (int i = 0; i < 8; ++i) {
-        pressure[i] = 5 + 5 * i;
-        temperature[i] = 20 + i;
-    }
-    const long long dayStart = QDate(1970, 1, 1).daysTo(day) * 86400;
-    const QByteArray date = day.toString(QStringLiteral("yyyy-MM-dd ")).toLatin1();
-    for (int s = 0; s < 86400; ++s) {
-        out += QByteArray::number(dayStart + s, 16).toUpper().rightJustified(8, '0') + ',' + date +
-               QTime(0, 0).addSecs(s).toString(QStringLiteral("hh:mm:ss")).toLatin1() + ',';
-        for (int i = 0; i < 8; ++i) {
-            pressure[i] = std::clamp(pressure[i] + random.generateDouble() * 0.1 - 0.05, 0.0, 49.0);
-            temperature[i] =
-                std::clamp(temperature[i] + random.generateDouble() * 0.2 - 0.1, -10.0, 39.0);
-            out += QByteArray::number(pressure[i], 'f', 3) + ',' +
-                   QByteArray::number(temperature[i], 'f', 1) + ',';
-        }
-        out += "\r\n";
-    }
+    const QByteArray out = RecorderDay(day, 8);
     return file.write(out) == out.size();
 }
 

@@ -3,6 +3,7 @@
 //   history_query --generate FILE [yyyy-mm-dd]
 #include "HistoryFields.h"
 #include "HistoryQuery.h"
+#include "RecorderDay.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -44,15 +44,6 @@ double pandasReadCsvMs(const QString& file) {
     return -1;
 }
 
-// The header row of a data file, in the GBK code page the recorder writes.
-QByteArray headerLine() {
-    QByteArray header("\xCA\xFD\xBE\xDD\xB1\xE0\xBA\xC5,\xCA\xB1\xBC\xE4,");
-    for (int n = 1; n <= 8; ++n)
-        header += "\xD1\xB9\xC1\xA6" + QByteArray::number(n) + ",\xCE\xC2\xB6\xC8" +
-                  QByteArray::number(n) + ",";
-    return header + "\r\n";
-}
-
 int generate(const QString& path, QDate day) {
     QFileInfo(path).dir().mkpath(QStringLiteral("."));
     QFile file(path);
@@ -60,34 +51,8 @@ int generate(const QString& path, QDate day) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return 1;
     }
-    QRandomGenerator random(20240315);
     // Six instruments on with wandering readings, two off as the recorder writes them.
-    double pressure[8], temperature[8];
-    for (int i = 0; i < 8; ++i) {
-        pressure[i] = 5 + 5 * i;
-        temperature[i] = 20 + i;
-    }
-    const long long dayStart = QDate(1970, 1, 1).daysTo(day) * 86400;
-    QByteArray out = headerLine();
-    out.reserve(12 << 20);
-    for (int s = 0; s < 86400; ++s) {
-        const QTime time = QTime(0, 0).addSecs(s);
-        out += QByteArray::number(dayStart + s, 16).toUpper().rightJustified(8, '0') + ',' +
-               day.toString(QStringLiteral("yyyy-MM-dd ")).toLatin1() +
-               time.toString(QStringLiteral("hh:mm:ss")).toLatin1() + ',';
-        for (int i = 0; i < 8; ++i) {
-            if (i >= 6) {
-                out += "0.0,0.0,";
-                continue;
-            }
-            pressure[i] = std::clamp(pressure[i] + random.generateDouble() * 0.1 - 0.05, 0.0, 49.0);
-            temperature[i] =
-                std::clamp(temperature[i] + random.generateDouble() * 0.2 - 0.1, -10.0, 39.0);
-            out += QByteArray::number(pressure[i], 'f', 3) + ',' +
-                   QByteArray::number(temperature[i], 'f', 1) + ',';
-        }
-        out += "\r\n";
-    }
+    const QByteArray out = RecorderDay(day, 6);
     if (file.write(out) != out.size()) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return 1;
