@@ -70,10 +70,7 @@ bool PollCycle::tick() {
     const qint64 now = start.toMSecsSinceEpoch();
     m_dailyFileName = DailyFileName(m_baseDir, start.date());
 
-    // Computed wide: a damaged TempFull must neither overflow nor ask for a maximum below 0.
-    const qint64 tempMax = (static_cast<qint64>(m_state.TempFull) + 1) * 40;
-    m_display.setAxisMaximum(CycleDisplay::Right,
-                             static_cast<double>(std::max<qint64>(0, tempMax)));
+    m_display.setAxisMaximum(CycleDisplay::Right, SharedState::TempAxisMax(m_state.TempFull));
 
     m_running = true;
     m_anyOn = false;
@@ -236,16 +233,14 @@ bool PollCycle::record(QString* error) {
 
     QString reason;
     if (!AppendRecordRow(m_dailyFileName, TrimRow(row), &reason)) {
-        if (!m_recordFault)
+        if (m_recordFaultReason.isEmpty())
             *error = reason;
-        if (!m_recordFault || reason != m_recordFaultReason)
+        if (reason != m_recordFaultReason)
             m_display.setRecordFault(reason);
-        m_recordFault = true;
         m_recordFaultReason = reason;
         return false;
     }
-    if (m_recordFault) {
-        m_recordFault = false;
+    if (!m_recordFaultReason.isEmpty()) {
         m_recordFaultReason.clear();
         m_display.setRecordFault({});
     }

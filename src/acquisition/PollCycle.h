@@ -92,6 +92,5 @@ class PollCycle {
     qint64 m_rowMs = 0;             // when this cycle's row is due, ms since the epoch
     qint64 m_lastRowSecond = 0;     // of the last row composed, s since the epoch
     double m_perInstrumentMs = 110; // two requests and their pauses, measured
-    bool m_recordFault = false;
-    QString m_recordFaultReason;
+    QString m_recordFaultReason;    // empty while rows go in; a failed append always says why
 };
