@@ -30,6 +30,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     : QDialog(parent), m_state(state), m_dataBaseDir(std::move(dataBaseDir)) {
@@ -196,14 +197,18 @@ QString TFrmPrint::timeText() const {
     return text;
 }
 
+int TFrmPrint::checkedSpan() const {
+    for (int i = 0; i < int(SpanButtons.size()); ++i)
+        if (SpanButtons[i]->isChecked())
+            return i + 1;
+    return 0;
+}
+
 void TFrmPrint::Button1Click() {
     HistoryQuery::Input input;
     input.day = DateTimePicker1->date();
     input.timeText = timeText();
-    input.span = 0;
-    for (int i = 0; i < 6 && input.span == 0; ++i)
-        if (SpanButtons[i]->isChecked())
-            input.span = i + 1;
+    input.span = checkedSpan();
     for (int i = 0; i < 8; ++i)
         input.ticked[i] = CheckBoxes[i]->isChecked();
     input.leftMaximum = Chart1->axisMaximum(Chart::Left);
@@ -276,11 +281,9 @@ QString ChooseSaveFile(QWidget* parent, const QString& suggested) {
 void TFrmPrint::Button4Click() {
     QString name = m_exportName;
     if (name.isEmpty()) {
-        int span = 0;
-        while (span < 5 && !SpanButtons[span]->isChecked())
-            ++span;
+        // The span group is exclusive and starts with rb1 checked.
         name = ChartExport::defaultFileName(DateTimePicker1->date(), timeText(),
-                                            SpanButtons[span]->text());
+                                            SpanButtons[std::max(checkedSpan(), 1) - 1]->text());
     }
     QString folder = g_exportFolder;
     if (folder.isEmpty())

@@ -47,6 +47,7 @@ class TFrmPrint : public QDialog {
 
     // The query's time text: the masked field with its empty positions as blanks.
     QString timeText() const;
+    int checkedSpan() const; // 1..6 for rb1..rb6, 0 when none is checked
 
     QFrame* Panel1;
     std::array<QCheckBox*, 8> CheckBoxes;
