@@ -411,10 +411,3 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
         i = next;
     }
 }
-
-size_t SeriesStore::memoryBytes() const {
-    size_t bytes = m_raw.capacity() * sizeof(float) + m_blocks.size() * sizeof(Block);
-    for (const auto& level : m_levels)
-        bytes += level.size() * sizeof(ValueExtent);
-    return bytes;
-}

@@ -21,8 +21,6 @@ class SeriesStore {
     static constexpr long long kDay = 86400;
 
     void setRetention(long long fullResolution, bool summariseOlder);
-    long long fullResolution() const { return m_limit; }
-    bool summarisesOlder() const { return m_summarise; }
 
     long long count() const { return m_count; }       // x of the next point
     long long firstHeld() const { return m_rawBase; } // oldest point kept as a value
@@ -41,7 +39,6 @@ class SeriesStore {
     // Same contract as ReduceColumns over the represented points. In the summarised part
     // columns take whole blocks, each block going to the column its first point falls in.
     void reduce(double xMin, double xMax, int pixelWidth, std::vector<ColumnExtent>& out) const;
-    size_t memoryBytes() const;
     // Changes with every change to the points, so a drawing of them can be kept until then.
     uint64_t revision() const { return m_revision; }
 
