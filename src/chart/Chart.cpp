@@ -1,6 +1,7 @@
 #include "Chart.h"
 
 #include "DenseSeries.h"
+#include "ImagePlot.h"
 
 #include <QPainter>
 #include <QPicture>
@@ -36,7 +37,7 @@ void StepRange(double& lower, double& upper, double min, double max) {
 
 } // namespace
 
-Chart::Chart(QWidget* parent) : QWidget(parent), m_plot(new QCustomPlot(this)) {
+Chart::Chart(QWidget* parent) : QWidget(parent), m_plot(new ImagePlot(this)) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_plot);
