@@ -1,7 +1,8 @@
 // Redraw cost and look of the chart's series against QCustomPlot's own QCPGraph, over a
 // matrix of shapes and pens. Every cell is drawn in the same 800 x 600 plot:
-//   ours      DenseSeries (column spans filled antialiased); fresh: the points changed before
-//             every redraw, so everything is drawn again; kept: unchanged, the kept picture
+//   ours      DenseSeries (column spans filled antialiased; at pen 1 the thin stroke straight
+//             into the layer's image); fresh: the points changed before every redraw, so
+//             everything is drawn again; kept: unchanged, the kept picture where there is one
 //   qcp_aa    QCPGraph, antialiased, its default adaptive sampling
 //   qcp       QCPGraph, not antialiased, its default adaptive sampling
 // Times are the median CPU time of redrawing the series' own buffered layer (the axes are
@@ -12,6 +13,7 @@
 //   chart_render [--pictures DIR] [--quick]
 #include "CpuTime.h"
 #include "DenseSeries.h"
+#include "ImagePlot.h"
 
 #include <QApplication>
 #include <QDir>
@@ -140,8 +142,9 @@ Scene Sixteen(const QString& name, bool live) {
     return s;
 }
 
-// One plot holding both our series and QCPGraphs of the same data on a buffered layer of
-// their own; only one kind is visible at a time.
+// One plot, as the chart's (layers painted into images), holding both our series and
+// QCPGraphs of the same data on a buffered layer of their own; only one kind is visible at
+// a time.
 class Bench {
   public:
     explicit Bench(const Scene& scene) {
@@ -215,7 +218,7 @@ class Bench {
     QRect area() const { return m_plot.axisRect()->rect(); }
 
   private:
-    QCustomPlot m_plot;
+    ImagePlot m_plot;
     QCPLayer* m_layer = nullptr;
     std::vector<DenseSeries*> m_ours;
     std::vector<QCPGraph*> m_graphs;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineEnvelope.h"
+#include "ThinLine.h"
 
 #include <QImage>
 #include <QRect>
@@ -26,10 +27,17 @@ class CoverageRaster {
     // `color` is premultiplied. True when the picture is kept for paintKept().
     bool draw(QPainter* painter, const LineEnvelope& envelope, double dx, double dy,
               const QRect& clip, QRgb color);
+    // The same for a pen up to a pixel wide, stroked as ThinPolyline describes; the
+    // polyline's positions are device pixels already. With a target, the image the painter
+    // paints on, the pixels are blended straight into it (clip in its pixels) and nothing
+    // is kept: a thin line's pixels cost less to blend there than an image draw of them.
+    bool drawThin(QPainter* painter, const ThinPolyline& line, const QRect& clip, QRgb color,
+                  QImage* target = nullptr);
     // Blends the kept picture of the last draw() again.
     void paintKept(QPainter* painter) const;
 
   private:
+    void begin(const QRect& clip);
     void gatherStrips();
     bool finish(QImage& scratch, QPainter* painter);
 
@@ -44,4 +52,7 @@ class CoverageRaster {
     // zero between columns.
     std::vector<float> m_coverage;
     std::vector<float> m_steps;
+    // A thin line's coverage per nearness for gentle segments, for this point spacing.
+    double m_flatSpacing = -1.0;
+    uchar m_flat[256] = {};
 };

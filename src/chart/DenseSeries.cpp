@@ -50,6 +50,24 @@ QCPRange DenseSeries::getValueRange(bool& foundRange, QCP::SignDomain inSignDoma
     return QCPRange(lo, hi);
 }
 
+namespace {
+
+// The image the painter paints on, when pixels can go straight into it: the painter maps
+// one to one onto it and blends plainly.
+QImage* DirectTarget(QPainter* painter) {
+    QPaintDevice* device = painter->device();
+    if (!device || device->devType() != QInternal::Image)
+        return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    const bool plain = image->format() == QImage::Format_ARGB32_Premultiplied &&
+                       painter->deviceTransform().type() == QTransform::TxNone &&
+                       painter->opacity() == 1.0 &&
+                       painter->compositionMode() == QPainter::CompositionMode_SourceOver;
+    return plain ? image : nullptr;
+}
+
+} // namespace
+
 void DenseSeries::draw(QCPPainter* painter) {
     QCPAxis* keys = mKeyAxis.data();
     QCPAxis* values = mValueAxis.data();
@@ -76,8 +94,15 @@ void DenseSeries::draw(QCPPainter* painter) {
     // series, an expose) the last one is blended again as it is.
     const DrawnKey key{m_store.revision(), range.lower,   range.upper,    map.x0, map.xStep, map.y0,
                        map.yStep,          mPen.widthF(), color.rgba64(), clip,   columns};
-    if (raster && m_drawn && key == *m_drawn) {
+    // Whole device pixels from here on; the antialiased painter's half-pixel shift is added
+    // to the outline instead.
+    if (raster)
         painter->setAntialiasing(false);
+    const bool thin = raster && mPen.widthF() <= 1.0;
+    QImage* target = thin ? DirectTarget(painter) : nullptr;
+    if (target)
+        clip &= target->rect();
+    if (raster && !target && m_drawn && key == *m_drawn) {
         m_raster.paintKept(painter);
         return;
     }
@@ -93,6 +118,13 @@ void DenseSeries::draw(QCPPainter* painter) {
     const double margin = mPen.widthF() + 2.0;
     const QRectF box = QRectF(area).adjusted(-margin, -margin, margin, margin);
     const auto points = [this](int first, int last) { return m_store.held(first, last); };
+    if (thin) {
+        // The toolkit strokes pens this thin as a lighter line than their outline gives.
+        m_thin.build(m_columns, map, box, points);
+        if (m_raster.drawThin(painter, m_thin, clip, qPremultiply(color.rgba()), target))
+            m_drawn = key;
+        return;
+    }
     m_envelope.build(m_columns, map, mPen.widthF(), 1.0 / oversampling,
                      area.left() - 0.5 / oversampling, box, points);
     if (m_envelope.runs().empty())
@@ -100,9 +132,6 @@ void DenseSeries::draw(QCPPainter* painter) {
 
     painter->setPen(Qt::NoPen);
     if (raster) {
-        // Whole device pixels, so the antialiased painter's half-pixel shift is added here
-        // instead.
-        painter->setAntialiasing(false);
         if (m_raster.draw(painter, m_envelope, 0.5, 0.5, clip, qPremultiply(color.rgba())))
             m_drawn = key;
         return;

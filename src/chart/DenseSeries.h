@@ -4,6 +4,7 @@
 #include "CoverageRaster.h"
 #include "LineEnvelope.h"
 #include "SeriesStore.h"
+#include "ThinLine.h"
 
 #include <QPolygonF>
 #include <QRgba64>
@@ -13,8 +14,10 @@
 
 // A line series whose x is the point index since the last reset. Whatever the density it
 // is drawn the same way: reduced to pixel columns through the store's summary and filled
-// as the outline of a stroked, round-pen line (LineEnvelope), antialiased. QCPGraph
-// strokes every point, which with wide antialiased pens takes seconds for a day of data.
+// as the outline of a stroked, round-pen line (LineEnvelope), antialiased; a pen up to a
+// pixel wide is stroked as the toolkit strokes it instead (ThinPolyline), straight into
+// the layer's image where the plot paints into one (ImagePlot). QCPGraph strokes every
+// point, which with wide antialiased pens takes seconds for a day of data.
 class DenseSeries : public QCPAbstractPlottable {
     Q_OBJECT
   public:
@@ -62,6 +65,7 @@ class DenseSeries : public QCPAbstractPlottable {
     double m_oversampling = 1.0;
     std::vector<ColumnExtent> m_columns;
     LineEnvelope m_envelope;
+    ThinPolyline m_thin;
     CoverageRaster m_raster;
     QPolygonF m_polygon;
 };

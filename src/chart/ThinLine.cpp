@@ -1,0 +1,87 @@
+#include "ThinLine.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Far beyond the box values are pinned, so huge readings stay finite arithmetic.
+constexpr double kFar = 1.0e6;
+
+} // namespace
+
+void ThinPolyline::build(const std::vector<ColumnExtent>& columns, const LineEnvelope::Mapping& map,
+                         const QRectF& box, const LineEnvelope::PointSource& source) {
+    points.clear();
+    runEnds.clear();
+    spacing = std::abs(map.xStep);
+    const double low = box.top() - kFar;
+    const double high = box.bottom() + kFar;
+    const auto at = [&](long long index, float v) {
+        return QPointF(map.x0 + map.xStep * double(index),
+                       std::clamp(map.y0 + map.yStep * double(v), low, high));
+    };
+    const auto endRun = [this] {
+        if (!points.empty() && (runEnds.empty() || runEnds.back() != int(points.size())))
+            runEnds.push_back(int(points.size()));
+    };
+    const ColumnExtent* previous = nullptr;
+    for (const ColumnExtent& c : columns) {
+        if (!previous || previous->lastIndex + 1 != c.firstIndex)
+            endRun();
+        previous = &c;
+        if (c.min < std::min(c.first, c.last) || c.max > std::max(c.first, c.last)) {
+            // A column that swings beyond its ends is the stroke from one extreme to the
+            // other, the one nearer the line so far first; its own ends lie on that stroke.
+            const long long middle = (c.firstIndex + c.lastIndex) / 2;
+            QPointF low = at(middle, c.min);
+            QPointF high = at(middle, c.max);
+            const bool inRun =
+                !points.empty() && (runEnds.empty() || runEnds.back() != int(points.size()));
+            const double from = inRun ? points.back().y() : at(c.firstIndex, c.first).y();
+            if (std::abs(from - high.y()) < std::abs(from - low.y()))
+                std::swap(low, high);
+            points.push_back(low);
+            points.push_back(high);
+            continue;
+        }
+        points.push_back(at(c.firstIndex, c.first));
+        if (c.lastIndex == c.firstIndex)
+            continue;
+        // A column that makes most of its change in one step is a jump at that step's x,
+        // not a slope across the column.
+        const int count = c.lastIndex - c.firstIndex + 1;
+        std::span<const float> pts;
+        if (count > 2 && std::abs(map.yStep * double(c.last - c.first)) > 1.0 && source &&
+            !(pts = source(c.firstIndex, c.lastIndex)).empty()) {
+            // Most columns have no such step: the largest one first, in independent lanes,
+            // and where it lies only when it is large enough.
+            constexpr int kLanes = 8;
+            float lanes[kLanes] = {};
+            int k = 0;
+            for (; k + kLanes < count; k += kLanes)
+                for (int l = 0; l < kLanes; ++l) {
+                    const float rise = std::abs(pts[size_t(k + l + 1)] - pts[size_t(k + l)]);
+                    lanes[l] = lanes[l] < rise ? rise : lanes[l]; // NaN compares false
+                }
+            for (; k + 1 < count; ++k) {
+                const float rise = std::abs(pts[size_t(k + 1)] - pts[size_t(k)]);
+                lanes[0] = lanes[0] < rise ? rise : lanes[0];
+            }
+            const float largest = *std::max_element(lanes, lanes + kLanes);
+            int step = -1;
+            if (largest > 0.0f && 2.0f * largest >= std::abs(c.last - c.first))
+                for (k = 0; k + 1 < count && step < 0; ++k)
+                    if (std::abs(pts[size_t(k + 1)] - pts[size_t(k)]) == largest)
+                        step = k;
+            if (step >= 0) {
+                if (step > 0)
+                    points.push_back(at(c.firstIndex + step, pts[size_t(step)]));
+                if (step + 2 < count)
+                    points.push_back(at(c.firstIndex + step + 1, pts[size_t(step + 1)]));
+            }
+        }
+        points.push_back(at(c.lastIndex, c.last));
+    }
+    endRun();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ColumnReduction.h"
+#include "LineEnvelope.h"
+
+#include <QPointF>
+#include <vector>
+
+// A series stroked with a pen up to one pixel wide, the way the toolkit strokes such a
+// pen antialiased: along the segment's longer axis every pixel step lights the two pixels
+// nearest the line across it, in proportion to their nearness, and the end pixels by the
+// share of the step the segment covers; pixels lit twice compound as if blended twice.
+// Points closer than a pixel are each such a stroke, with ends held to 1/64 pixel, so a
+// flat line of many points comes out lighter than one of a few; the drawing does the
+// same for a segment standing for many points. A one-pixel line drawn as the outline of
+// a round pen comes out heavier than all of that.
+//
+// The polyline comes from the pixel columns: a column that swings beyond its first and
+// last value is the stroke between its extremes, any other its first and last point,
+// with a jump that makes most of its change at that jump's own x.
+struct ThinPolyline {
+    std::vector<QPointF> points; // device positions, pixel centres at whole numbers
+    std::vector<int> runEnds;    // each run ends before this index; a gap separates runs
+    double spacing = 1.0;        // device pixels from one point to the next
+
+    void build(const std::vector<ColumnExtent>& columns, const LineEnvelope::Mapping& map,
+               const QRectF& box, const LineEnvelope::PointSource& source = {});
+};
