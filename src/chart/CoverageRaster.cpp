@@ -270,46 +270,35 @@ class ThinCanvas {
         const double slope = (vb - va) / (ub - ua);
         const int first = Pixel(ua, 0, uLimit - 1);
         const int last = Pixel(ub, 0, uLimit - 1);
-        int vLow = std::numeric_limits<int>::max();
-        int vHigh = std::numeric_limits<int>::min();
-        // The end steps cover part of a pixel; those between are whole and go in fixed point.
-        const auto end = [&](int k) {
-            const double share = std::min(ub, k + 0.5) - std::max(ua, k - 0.5);
-            if (share <= 0.0)
-                return;
-            const double v = va + (std::clamp(double(k), ua, ub) - ua) * slope;
-            const int vi = int(std::clamp(Floor(v), -2.0, double(vLimit)));
-            const int far = int((v - vi) * 255.0 + 0.5);
-            pair<Steep, true>(k, vi, int(cover<Steep>(255 - far) * share + 0.5),
-                              int(cover<Steep>(far) * share + 0.5), vLow, vHigh);
-        };
-        end(first);
-        if (last > first + 1) {
-            constexpr double kOne = 65536.0;
-            long long v = (long long)Floor((va + (first + 1 - ua) * slope) * kOne + 0.5);
-            const long long step = (long long)Floor(slope * kOne + 0.5);
-            const long long vEnd = v + step * (last - first - 2);
-            const long long lowest = std::min(v, vEnd) >> 16;
-            const long long highest = std::max(v, vEnd) >> 16;
-            if (lowest >= 0 && highest + 1 < vLimit) {
-                vLow = std::min(vLow, int(lowest));
-                vHigh = std::max(vHigh, int(highest) + 1);
-                for (int k = first + 1; k < last; ++k, v += step) {
-                    const int f = int((v >> 8) & 0xff);
-                    pair<Steep, false>(k, int(v >> 16), cover<Steep>(255 - f), cover<Steep>(f),
-                                       vLow, vHigh);
-                }
-            } else {
-                for (int k = first + 1; k < last; ++k, v += step) {
-                    const long long vi = std::clamp(v >> 16, -2LL, (long long)vLimit);
-                    const int f = int((v >> 8) & 0xff);
-                    pair<Steep, true>(k, int(vi), cover<Steep>(255 - f), cover<Steep>(f), vLow,
-                                      vHigh);
-                }
+        // The end steps cover part of a pixel, those between the whole of one.
+        const double firstShare = std::min(ub, first + 0.5) - std::max(ua, first - 0.5);
+        const double lastShare = std::min(ub, last + 0.5) - std::max(ua, last - 0.5);
+        // The line's position across at each step's pixel centre, in 16.16 fixed point.
+        constexpr double kOne = 65536.0;
+        long long v = (long long)Floor((va + (first - ua) * slope) * kOne + 0.5);
+        const long long step = (long long)Floor(slope * kOne + 0.5);
+        const long long vEnd = v + step * (last - first);
+        const long long lowest = std::min(v, vEnd) >> 16;
+        const long long highest = std::max(v, vEnd) >> 16;
+        const bool inside = lowest >= 0 && highest + 1 < vLimit;
+        int vLow = int(std::clamp(lowest, -2LL, (long long)vLimit));
+        int vHigh = int(std::clamp(highest + 1, -2LL, (long long)vLimit));
+        for (int k = first; k <= last; ++k, v += step) {
+            const int f = int((v >> 8) & 0xff);
+            int near = cover<Steep>(255 - f);
+            int far = cover<Steep>(f);
+            if (k == first || k == last) {
+                const double share = k == first ? firstShare : lastShare;
+                if (share <= 0.0)
+                    continue;
+                near = int(near * share + 0.5);
+                far = int(far * share + 0.5);
             }
+            if (inside)
+                pair<Steep, false>(k, int(v >> 16), near, far);
+            else
+                pair<Steep, true>(k, int(std::clamp(v >> 16, -2LL, (long long)vLimit)), near, far);
         }
-        if (last > first)
-            end(last);
         if (!Steep || !m_mark || vLow > vHigh)
             return;
         const int top = first;
@@ -328,16 +317,11 @@ class ThinCanvas {
 
     // Pixels (u, v) and (u, v + 1) along the segment; a gentle segment marks its column's
     // rows as it goes, a steep one leaves that to its end.
-    template <bool Steep, bool Checked>
-    inline void pair(int u, int v, int near, int far, int& vLow, int& vHigh) {
+    template <bool Steep, bool Checked> inline void pair(int u, int v, int near, int far) {
         if constexpr (Steep) {
             if constexpr (Checked) {
                 light(v, u, near);
                 light(v + 1, u, far);
-                if (!m_mark)
-                    return;
-                vLow = std::min(vLow, v);
-                vHigh = std::max(vHigh, v + 1);
             } else {
                 uchar* row = m_bits + qsizetype(u) * m_stride;
                 blend(reinterpret_cast<QRgb*>(row)[v], near);

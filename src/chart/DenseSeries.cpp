@@ -111,12 +111,28 @@ void DenseSeries::draw(QCPPainter* painter) {
     // Columns centred on the positions the axis gives whole pixels, so a column is a pixel
     // of the device once the antialiased painter's half-pixel shift is applied.
     const double half = 0.5 * range.size() / columns;
+    const double margin = mPen.widthF() + 2.0;
+    const QRectF box = QRectF(area).adjusted(-margin, -margin, margin, margin);
+    if (thin) {
+        // Few enough points, with their neighbours outside, are their own polyline.
+        const double first = std::ceil(range.lower - half) - 1.0;
+        const double last = std::floor(range.upper - half) + 1.0;
+        const std::span<const float> held =
+            last - first < 2.0 * columns
+                ? m_store.held((long long)std::max(first, double(m_store.firstHeld())),
+                               (long long)std::min(last, double(m_store.count() - 1)))
+                : std::span<const float>();
+        if (!held.empty()) {
+            m_thin.build(held, (long long)std::max(first, double(m_store.firstHeld())), map, box);
+            if (m_raster.drawThin(painter, m_thin, clip, qPremultiply(color.rgba()), target))
+                m_drawn = key;
+            return;
+        }
+    }
     m_store.reduce(range.lower - half, range.upper - half, columns, m_columns);
     if (m_columns.empty())
         return;
 
-    const double margin = mPen.widthF() + 2.0;
-    const QRectF box = QRectF(area).adjusted(-margin, -margin, margin, margin);
     const auto points = [this](int first, int last) { return m_store.held(first, last); };
     if (thin) {
         // The toolkit strokes pens this thin as a lighter line than their outline gives.

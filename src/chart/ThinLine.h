@@ -4,6 +4,7 @@
 #include "LineEnvelope.h"
 
 #include <QPointF>
+#include <span>
 #include <vector>
 
 // A series stroked with a pen up to one pixel wide, the way the toolkit strokes such a
@@ -25,4 +26,13 @@ struct ThinPolyline {
 
     void build(const std::vector<ColumnExtent>& columns, const LineEnvelope::Mapping& map,
                const QRectF& box, const LineEnvelope::PointSource& source = {});
+    // Every point as it is, the first at x = firstIndex: for at most two points a column,
+    // where the columns would give the same polyline.
+    void build(std::span<const float> values, long long firstIndex,
+               const LineEnvelope::Mapping& map, const QRectF& box);
+
+  private:
+    template <class At>
+    bool spike(const ColumnExtent& c, const LineEnvelope::Mapping& map,
+               const LineEnvelope::PointSource& source, const At& at);
 };
