@@ -346,27 +346,35 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
         }
     };
     if (i >= m_rawBase && end - i <= 16LL * pixelWidth) {
-        // A few points a column: scanned in place, without the summary's set-up per column.
+        // A few points a column: one pass over them, a point starting the next column where
+        // the expression ColumnOf floors reaches the next whole number.
         const float* data = m_raw.data() - m_rawBase;
-        while (i < end) {
-            const int column = columns::ColumnOf(double(i), xMin, scale);
-            const long long next = columns::NextColumnStart(i, end, xMin, scale);
-            ValueExtent e;
-            long long first = -1;
-            long long last = -1;
-            for (long long x = i; x < next; ++x) {
-                const float v = data[x];
-                e.add(v);
-                if (std::isfinite(v)) {
-                    first = first < 0 ? x : first;
-                    last = x;
-                }
-            }
+        int column = columns::ColumnOf(double(i), xMin, scale);
+        double columnEnd = double(column) + 1.0;
+        ValueExtent e;
+        long long first = -1;
+        long long last = -1;
+        const auto flush = [&] {
             if (first >= 0)
                 out.push_back(
                     {column, int(first), int(last), data[first], data[last], e.min, e.max});
-            i = next;
+            e = ValueExtent();
+            first = last = -1;
+        };
+        for (long long x = i; x < end; ++x) {
+            if ((double(x) - xMin) * scale >= columnEnd) {
+                flush();
+                column = columns::ColumnOf(double(x), xMin, scale);
+                columnEnd = double(column) + 1.0;
+            }
+            const float v = data[x];
+            e.add(v);
+            if (std::isfinite(v)) {
+                first = first < 0 ? x : first;
+                last = x;
+            }
         }
+        flush();
         return;
     }
     while (i < end) {
