@@ -295,7 +295,8 @@ ValueExtent SeriesStore::scan(long long begin, long long end) const {
 }
 
 ValueExtent SeriesStore::rawExtent(long long begin, long long end) const {
-    if (end - begin <= 2 * kBlock)
+    // Up to a few blocks, one vector scan costs less than two partial ones and the blocks.
+    if (end - begin <= 8 * kBlock)
         return scan(begin, end);
     const long long a = (begin + kBlock - 1) / kBlock * kBlock;
     const long long z = end / kBlock * kBlock;
