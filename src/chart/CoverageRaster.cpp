@@ -235,6 +235,8 @@ class ThinCanvas {
 
     // A segment in clip pixels, pixel centres at whole numbers.
     void segment(double xa, double ya, double xb, double yb) {
+        if (!std::isfinite(xa + ya + xb + yb)) // an axis without extent maps nowhere
+            return;
         if (std::abs(xb - xa) >= std::abs(yb - ya))
             along<false>(xa, ya, xb, yb);
         else
@@ -243,6 +245,8 @@ class ThinCanvas {
 
     // A point with no neighbour to join: the pixels around it, by nearness.
     void dot(double x, double y) {
+        if (!std::isfinite(x + y))
+            return;
         const double column = std::floor(x);
         const double row = std::floor(y);
         if (column < -1.0 || column >= m_width || row < -1.0 || row >= m_height)
