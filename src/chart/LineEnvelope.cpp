@@ -79,13 +79,9 @@ double LineEnvelope::deviceY(float v) const {
     return std::clamp(m_map.y0 + m_map.yStep * double(v), m_yLow, m_yHigh);
 }
 
-bool LineEnvelope::addStep(const ColumnExtent& c, std::span<const float> pts) {
-    const Mapping& map = m_map;
-    const auto y = [this](float v) { return deviceY(v); };
-    // A column that gets most of its rise in one step is a jump at that step's x, not a
-    // slope across the column.
+int JumpStep(std::span<const float> pts, float change) {
     if (pts.size() < 2)
-        return false;
+        return -1;
     // Most columns have no such step: the largest one first, in independent lanes, and
     // where it lies only when it is large enough.
     constexpr size_t kLanes = 8;
@@ -104,12 +100,22 @@ bool LineEnvelope::addStep(const ColumnExtent& c, std::span<const float> pts) {
     float largest = 0.0f;
     for (float lane : lanes)
         largest = std::max(largest, lane);
-    if (!(largest > 0.0f) || 2.0f * largest < std::abs(c.last - c.first))
-        return false;
-    int at = -1;
-    for (k = 0; k < steps && at < 0; ++k)
+    if (!(largest > 0.0f) || 2.0f * largest < std::abs(change))
+        return -1;
+    for (k = 0; k < steps; ++k)
         if (std::abs(pts[k + 1] - pts[k]) == largest)
-            at = int(k);
+            return int(k);
+    return -1;
+}
+
+bool LineEnvelope::addStep(const ColumnExtent& c, std::span<const float> pts) {
+    const Mapping& map = m_map;
+    const auto y = [this](float v) { return deviceY(v); };
+    // A column that gets most of its rise in one step is a jump at that step's x, not a
+    // slope across the column.
+    const int at = JumpStep(pts, c.last - c.first);
+    if (at < 0)
+        return false;
     const double xa = map.x0 + map.xStep * (c.firstIndex + at);
     const double xb = xa + map.xStep;
     const double ya = y(pts[size_t(at)]);

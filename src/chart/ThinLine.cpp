@@ -21,11 +21,15 @@ void ThinPolyline::build(std::span<const float> values, long long firstIndex,
     for (float v : values) {
         if (std::isfinite(v)) {
             points.emplace_back(x, std::clamp(map.y0 + map.yStep * double(v), low, high));
-        } else if (!points.empty() && (runEnds.empty() || runEnds.back() != int(points.size()))) {
-            runEnds.push_back(int(points.size()));
+        } else {
+            endRun();
         }
         x += map.xStep;
     }
+    endRun();
+}
+
+void ThinPolyline::endRun() {
     if (!points.empty() && (runEnds.empty() || runEnds.back() != int(points.size())))
         runEnds.push_back(int(points.size()));
 }
@@ -74,10 +78,6 @@ void ThinPolyline::build(const std::vector<ColumnExtent>& columns, const LineEnv
         return QPointF(map.x0 + map.xStep * double(index),
                        std::clamp(map.y0 + map.yStep * double(v), low, high));
     };
-    const auto endRun = [this] {
-        if (!points.empty() && (runEnds.empty() || runEnds.back() != int(points.size())))
-            runEnds.push_back(int(points.size()));
-    };
     const ColumnExtent* previous = nullptr;
     for (const ColumnExtent& c : columns) {
         if (!previous || previous->lastIndex + 1 != c.firstIndex)
@@ -109,32 +109,11 @@ void ThinPolyline::build(const std::vector<ColumnExtent>& columns, const LineEnv
         std::span<const float> pts;
         if (count > 2 && std::abs(map.yStep * double(c.last - c.first)) > 1.0 && source &&
             !(pts = source(c.firstIndex, c.lastIndex)).empty()) {
-            // Most columns have no such step: the largest one first, in independent lanes,
-            // and where it lies only when it is large enough.
-            constexpr int kLanes = 8;
-            float lanes[kLanes] = {};
-            int k = 0;
-            for (; k + kLanes < count; k += kLanes)
-                for (int l = 0; l < kLanes; ++l) {
-                    const float rise = std::abs(pts[size_t(k + l + 1)] - pts[size_t(k + l)]);
-                    lanes[l] = lanes[l] < rise ? rise : lanes[l]; // NaN compares false
-                }
-            for (; k + 1 < count; ++k) {
-                const float rise = std::abs(pts[size_t(k + 1)] - pts[size_t(k)]);
-                lanes[0] = lanes[0] < rise ? rise : lanes[0];
-            }
-            const float largest = *std::max_element(lanes, lanes + kLanes);
-            int step = -1;
-            if (largest > 0.0f && 2.0f * largest >= std::abs(c.last - c.first))
-                for (k = 0; k + 1 < count && step < 0; ++k)
-                    if (std::abs(pts[size_t(k + 1)] - pts[size_t(k)]) == largest)
-                        step = k;
-            if (step >= 0) {
-                if (step > 0)
-                    points.push_back(at(c.firstIndex + step, pts[size_t(step)]));
-                if (step + 2 < count)
-                    points.push_back(at(c.firstIndex + step + 1, pts[size_t(step + 1)]));
-            }
+            const int step = JumpStep(pts, c.last - c.first);
+            if (step > 0)
+                points.push_back(at(c.firstIndex + step, pts[size_t(step)]));
+            if (step >= 0 && step + 2 < count)
+                points.push_back(at(c.firstIndex + step + 1, pts[size_t(step + 1)]));
         }
         points.push_back(at(c.lastIndex, c.last));
     }

@@ -32,6 +32,7 @@ struct ThinPolyline {
                const LineEnvelope::Mapping& map, const QRectF& box);
 
   private:
+    void endRun(); // the points so far end a run
     template <class At>
     bool spike(const ColumnExtent& c, const LineEnvelope::Mapping& map,
                const LineEnvelope::PointSource& source, const At& at);
