@@ -89,15 +89,15 @@ void ThinPolyline::build(const std::vector<ColumnExtent>& columns, const LineEnv
             // A column that swings beyond its ends is the stroke from one extreme to the
             // other, the one nearer the line so far first; its own ends lie on that stroke.
             const long long middle = (c.firstIndex + c.lastIndex) / 2;
-            QPointF low = at(middle, c.min);
-            QPointF high = at(middle, c.max);
+            QPointF bottom = at(middle, c.min);
+            QPointF top = at(middle, c.max);
             const bool inRun =
                 !points.empty() && (runEnds.empty() || runEnds.back() != int(points.size()));
             const double from = inRun ? points.back().y() : at(c.firstIndex, c.first).y();
-            if (std::abs(from - high.y()) < std::abs(from - low.y()))
-                std::swap(low, high);
-            points.push_back(low);
-            points.push_back(high);
+            if (std::abs(from - top.y()) < std::abs(from - bottom.y()))
+                std::swap(bottom, top);
+            points.push_back(bottom);
+            points.push_back(top);
             continue;
         }
         points.push_back(at(c.firstIndex, c.first));

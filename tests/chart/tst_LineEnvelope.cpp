@@ -88,7 +88,8 @@ class tst_LineEnvelope : public QObject {
         std::vector<float> y(86400, 100.0f);
         std::fill(y.begin() + 43120, y.end(), 600.0f); // near the left of column 250
         double from = 1e9, to = -1e9;
-        for (const auto& s : build(y, 500, 1.0, true).samples()) {
+        const LineEnvelope envelope = build(y, 500, 1.0, true); // the samples live in it
+        for (const auto& s : envelope.samples()) {
             if (s.bottom - s.top > 250.0) {
                 from = std::min(from, s.x);
                 to = std::max(to, s.x);
