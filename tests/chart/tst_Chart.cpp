@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <qcustomplot.h>
 
@@ -352,6 +353,46 @@ class tst_Chart : public QObject {
         chart.setSeriesPen(s, width, QColor(12, 34, 56));
         QCOMPARE(chart.seriesPen(s).width(), expected);
         QCOMPARE(chart.seriesPen(s).color(), QColor(12, 34, 56));
+    }
+
+    void wildValuesDrawTheRest_data() {
+        QTest::addColumn<int>("pen");
+        QTest::addColumn<int>("points");
+        for (int pen : {1, 3})
+            for (int points : {300, 86400})
+                QTest::addRow("pen %d, %d points", pen, points) << pen << points;
+    }
+
+    // Readings no instrument should send (infinities, the float extremes, not-a-number)
+    // and a far zoom neither break the drawing nor hide the sound readings between them.
+    void wildValuesDrawTheRest() {
+        QFETCH(int, pen);
+        QFETCH(int, points);
+        const float wild[] = {std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(),
+                              std::numeric_limits<float>::max(),
+                              -std::numeric_limits<float>::max(),
+                              std::nanf(""),
+                              1e-40f};
+        std::vector<float> y(size_t(points), 50.0f);
+        for (int i = 0; i < points; i += 7)
+            y[size_t(i)] = wild[(i / 7) % 6];
+        Chart chart;
+        chart.resize(700, 400);
+        const int s = chart.addSeries(Chart::Left);
+        chart.setSeriesPen(s, pen, Qt::black);
+        chart.setSeriesValues(s, y);
+        chart.setAxisRange(Chart::Left, 0, 100);
+        // The whole run, then sound points 8 to 13 between -inf and the largest float.
+        for (const auto& [from, to] : {std::pair(0.0, points - 1.0), std::pair(8.0, 13.0)}) {
+            chart.setAxisRange(Chart::Bottom, from, to);
+            chart.plot()->replot();
+            const QImage image = chart.plot()->grab().toImage();
+            const int x = chart.plot()->axisRect()->center().x();
+            const int row = int(std::lround(chart.plot()->yAxis->coordToPixel(50)));
+            if (from > 0.0)
+                QVERIFY(std::min(qGray(image.pixel(x, row)), qGray(image.pixel(x, row - 1))) < 200);
+        }
     }
 
     void mutationsCoalesceIntoOneRedraw() {
