@@ -13,7 +13,7 @@
 #include <qcustomplot.h>
 
 ChartReadout::ChartReadout(Chart* chart)
-    : QObject(chart), m_chart(chart), m_cursor(new QWidget(chart->plot())),
+    : QObject(chart), m_chart(chart), m_plot(chart->plot()), m_cursor(new QWidget(chart->plot())),
       m_box(new QLabel(chart->plot())) {
     // Both lie over the plot as plain child widgets: moving them repaints only what they
     // cover from the plot's buffer, where a plot item would replot a day of points.
@@ -94,7 +94,9 @@ int ChartReadout::cursorX() const {
 }
 
 bool ChartReadout::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_chart->plot()) {
+    // The plot is known by its address: while the chart is torn down its hide reaches here
+    // after the chart has stopped being one.
+    if (watched == m_plot) {
         switch (event->type()) {
         case QEvent::MouseMove:
             m_pointer = static_cast<QMouseEvent*>(event)->position().toPoint();

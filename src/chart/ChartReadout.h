@@ -60,6 +60,7 @@ class ChartReadout : public QObject {
     void hide();
 
     Chart* m_chart;
+    const QObject* m_plot; // the chart's plot, the object watched
     QWidget* m_cursor;
     QLabel* m_box;
     PointTimes m_times;
