@@ -245,10 +245,10 @@ class tst_Chart : public QObject {
         const double slope = (yAxis->coordToPixel(20.0 + rise) - yAxis->coordToPixel(20.0)) /
                              (xAxis->coordToPixel(points - 1) - xAxis->coordToPixel(0));
         const QRect area = chart.plot()->axisRect()->rect();
-        const auto inkAt = [&](const QImage& image, int x) {
+        const auto inkAt = [&](const QImage& picture, int x) {
             double ink = 0.0;
             for (int row = area.top(); row <= area.bottom(); ++row)
-                ink += (qGray(empty.pixel(x, row)) - qGray(image.pixel(x, row))) / 255.0;
+                ink += (qGray(empty.pixel(x, row)) - qGray(picture.pixel(x, row))) / 255.0;
             return ink;
         };
         // The toolkit's own antialiased stroke of every point, in place of ours.
