@@ -4,6 +4,8 @@
 #include "LineEnvelope.h"
 
 #include <QPointF>
+#include <QRect>
+#include <QRgb>
 #include <span>
 #include <vector>
 
@@ -37,3 +39,14 @@ struct ThinPolyline {
     bool spike(const ColumnExtent& c, const LineEnvelope::Mapping& map,
                const LineEnvelope::PointSource& source, const At& at);
 };
+
+// Per nearness across a gentle segment, what a whole pixel step lights when points lie
+// `spacing` pixels apart (as they are: the nearness itself from a pixel apart on).
+void FlatCover(double spacing, uchar* flat);
+
+// Strokes the polyline in the colour (premultiplied) into the pixels of `clip`, the first at
+// `bits`; the polyline's positions are device pixels. `flat` is FlatCover's table for its
+// spacing. With top and bottom (one each per column of the clip), they are set to the rows
+// each column lights, for drawing those alone.
+void StrokeThin(const ThinPolyline& line, uchar* bits, qsizetype stride, const QRect& clip,
+                QRgb color, const uchar* flat, int* top, int* bottom);
