@@ -37,14 +37,21 @@ bool CoverageRaster::finish(QImage& scratch, QPainter* painter) {
     const bool keep = area <= kKeptPixels;
     m_offsets.clear();
     m_pixels.clear();
-    for (const QRect& s : m_strips) {
+    uchar* bits = scratch.bits();
+    const qsizetype stride = scratch.bytesPerLine();
+    for (const QRect& s : keep ? m_strips : std::vector<QRect>()) {
         m_offsets.push_back(m_pixels.size());
         for (int y = s.top(); y <= s.bottom(); ++y) {
-            QRgb* row = reinterpret_cast<QRgb*>(scratch.scanLine(y)) + s.left();
-            if (keep)
-                m_pixels.insert(m_pixels.end(), row, row + s.width());
-            std::memset(row, 0, size_t(s.width()) * sizeof(QRgb));
+            const QRgb* row = reinterpret_cast<const QRgb*>(bits + y * stride) + s.left();
+            m_pixels.insert(m_pixels.end(), row, row + s.width());
         }
+    }
+    // Back to clear: only the rows each column wrote, fewer than the strips hold around them.
+    for (int x : m_used) {
+        uchar* p =
+            bits + qsizetype(m_top[size_t(x)]) * stride + qsizetype(x) * qsizetype(sizeof(QRgb));
+        for (int y = m_top[size_t(x)]; y < m_bottom[size_t(x)]; ++y, p += stride)
+            *reinterpret_cast<QRgb*>(p) = 0;
     }
     if (!keep)
         m_strips.clear();
