@@ -113,34 +113,31 @@ void DenseSeries::draw(QCPPainter* painter) {
     const double half = 0.5 * range.size() / columns;
     const double margin = mPen.widthF() + 2.0;
     const QRectF box = QRectF(area).adjusted(-margin, -margin, margin, margin);
+    const auto points = [this](int first, int last) { return m_store.held(first, last); };
     if (thin) {
+        // The toolkit strokes pens this thin as a lighter line than their outline gives.
         // Few enough points, with their neighbours outside, are their own polyline.
-        const double first = std::ceil(range.lower - half) - 1.0;
-        const double last = std::floor(range.upper - half) + 1.0;
-        const std::span<const float> held =
-            last - first < 2.0 * columns
-                ? m_store.held((long long)std::max(first, double(m_store.firstHeld())),
-                               (long long)std::min(last, double(m_store.count() - 1)))
-                : std::span<const float>();
+        const double first =
+            std::max(std::ceil(range.lower - half) - 1.0, double(m_store.firstHeld()));
+        const double last =
+            std::min(std::floor(range.upper - half) + 1.0, double(m_store.count() - 1));
+        const std::span<const float> held = first <= last && last - first < 2.0 * columns
+                                                ? m_store.held((long long)first, (long long)last)
+                                                : std::span<const float>();
         if (!held.empty()) {
-            m_thin.build(held, (long long)std::max(first, double(m_store.firstHeld())), map, box);
-            if (m_raster.drawThin(painter, m_thin, clip, qPremultiply(color.rgba()), target))
-                m_drawn = key;
-            return;
+            m_thin.build(held, (long long)first, map, box);
+        } else {
+            m_store.reduce(range.lower - half, range.upper - half, columns, m_columns);
+            m_thin.build(m_columns, map, box, points);
         }
+        if (m_raster.drawThin(painter, m_thin, clip, qPremultiply(color.rgba()), target))
+            m_drawn = key;
+        return;
     }
     m_store.reduce(range.lower - half, range.upper - half, columns, m_columns);
     if (m_columns.empty())
         return;
 
-    const auto points = [this](int first, int last) { return m_store.held(first, last); };
-    if (thin) {
-        // The toolkit strokes pens this thin as a lighter line than their outline gives.
-        m_thin.build(m_columns, map, box, points);
-        if (m_raster.drawThin(painter, m_thin, clip, qPremultiply(color.rgba()), target))
-            m_drawn = key;
-        return;
-    }
     m_envelope.build(m_columns, map, mPen.widthF(), 1.0 / oversampling,
                      area.left() - 0.5 / oversampling, box, points);
     if (m_envelope.runs().empty())
