@@ -18,9 +18,10 @@
 // same for a segment standing for many points. A one-pixel line drawn as the outline of
 // a round pen comes out heavier than all of that.
 //
-// The polyline comes from the pixel columns: a column that swings beyond its first and
-// last value is the stroke between its extremes, any other its first and last point,
-// with a jump that makes most of its change at that jump's own x.
+// The polyline comes from the pixel columns: a dense column that leaves its level to one
+// side and comes back is a spike, out and back at its own x; any other column that swings
+// beyond its first and last value is the stroke between its extremes; the rest are their
+// first and last point, with a jump that makes most of their change at its own x.
 struct ThinPolyline {
     std::vector<QPointF> points; // device positions, pixel centres at whole numbers
     std::vector<int> runEnds;    // each run ends before this index; a gap separates runs
