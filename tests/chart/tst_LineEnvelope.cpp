@@ -1,5 +1,6 @@
 #include "LineEnvelope.h"
 #include "SeriesStore.h"
+#include "ThinLine.h"
 
 #include <QTest>
 #include <cmath>
@@ -25,7 +26,65 @@ class tst_LineEnvelope : public QObject {
     }
     static bool covered(const LineEnvelope::Sample& s) { return s.top <= s.bottom; }
 
+    // The thin stroke's polyline of y over `width` columns, through the columns.
+    ThinPolyline thin(const std::vector<float>& y, int width) {
+        SeriesStore store;
+        store.assign(y);
+        std::vector<ColumnExtent> columns;
+        const double perColumn = double(y.size()) / width;
+        store.reduce(-0.5 * perColumn, double(y.size()) - 0.5 * perColumn, width, columns);
+        ThinPolyline line;
+        line.build(columns, {0.0, 1.0 / perColumn, 1000.0, -1.0},
+                   QRectF(-10, -10, width + 20, 2020),
+                   [&store](int first, int last) { return store.held(first, last); });
+        return line;
+    }
+
   private slots:
+    // At most two points a column, the points themselves give the polyline the columns give,
+    // gaps and all; that is the shortcut a sparse view takes.
+    void thinPolylineOfFewPointsIsThePoints() {
+        std::vector<float> y(1000);
+        for (int i = 0; i < 1000; ++i)
+            y[size_t(i)] = float(500 + 300 * std::sin(i / 40.0));
+        y[300] = y[301] = y[302] = std::nanf("");
+        const ThinPolyline columns = thin(y, 600);
+        ThinPolyline points;
+        points.build(y, 0, {0.0, 600.0 / 1000.0, 1000.0, -1.0}, QRectF(-10, -10, 620, 2020));
+        QCOMPARE(points.runEnds, columns.runEnds);
+        QCOMPARE(points.points.size(), columns.points.size());
+        for (size_t k = 0; k < points.points.size(); ++k)
+            QVERIFY((points.points[k] - columns.points[k]).manhattanLength() < 1e-9);
+    }
+
+    // Dense columns: a spike goes out and back at its own x, a jump stands at its own x.
+    void thinPolylineKeepsSpikesAndJumpsInPlace_data() {
+        QTest::addColumn<bool>("spike");
+        QTest::newRow("spike") << true;
+        QTest::newRow("jump") << false;
+    }
+    void thinPolylineKeepsSpikesAndJumpsInPlace() {
+        QFETCH(bool, spike);
+        std::vector<float> y(86400, 100.0f);
+        if (spike)
+            y[43125] = 700.0f;
+        else
+            std::fill(y.begin() + 43125, y.end(), 700.0f);
+        const ThinPolyline line = thin(y, 500);
+        const double at = 43125 * 500.0 / 86400; // the x of point 43125
+        int tall = 0;
+        for (size_t k = 0; k + 1 < line.points.size(); ++k) {
+            const QPointF a = line.points[k];
+            const QPointF b = line.points[k + 1];
+            if (std::abs(a.y() - b.y()) < 500.0)
+                continue;
+            ++tall;
+            QVERIFY2(std::abs(a.x() - at) < 0.01 && std::abs(b.x() - at) < 0.01,
+                     qPrintable(QString("%1..%2, not at %3").arg(a.x()).arg(b.x()).arg(at)));
+        }
+        QCOMPARE(tall, spike ? 2 : 1);
+    }
+
     void spanOfTheStroke_data() {
         QTest::addColumn<QString>("shape");
         QTest::addColumn<double>("pen");
