@@ -76,7 +76,6 @@ void DenseSeries::draw(QCPPainter* painter) {
     const QRect area = keys->axisRect()->rect();
     const QCPRange range = keys->range();
     const double oversampling = std::clamp(m_oversampling, 1.0, 16.0);
-    const int columns = std::max(1, int(std::lround(area.width() * oversampling)));
     // Both axes are linear, so two probes give the whole mapping.
     LineEnvelope::Mapping map;
     map.x0 = keys->coordToPixel(0.0);
@@ -84,21 +83,73 @@ void DenseSeries::draw(QCPPainter* painter) {
     map.y0 = values->coordToPixel(0.0);
     map.yStep = values->coordToPixel(1.0) - map.y0;
     const QColor color = mPen.color();
-    const bool raster = oversampling == 1.0 && painter->paintEngine() &&
-                        painter->paintEngine()->type() == QPaintEngine::Raster;
-    QRect clip = area;
-    if (raster && painter->hasClipping())
-        clip &= painter->clipBoundingRect().toAlignedRect();
-
-    // The picture only depends on these, so while none changes (a replot for another
-    // series, an expose) the last one is blended again as it is.
-    const DrawnKey key{m_store.revision(), range.lower,   range.upper,    map.x0, map.xStep, map.y0,
-                       map.yStep,          mPen.widthF(), color.rgba64(), clip,   columns};
+    bool raster = oversampling == 1.0 && painter->paintEngine() &&
+                  painter->paintEngine()->type() == QPaintEngine::Raster;
     // Whole device pixels from here on; the antialiased painter's half-pixel shift is added
     // to the outline instead.
     if (raster)
         painter->setAntialiasing(false);
-    const bool thin = raster && mPen.widthF() <= 1.0;
+    // On a raster device the series is drawn in its pixels, also where the painter scales
+    // (a display scaled by the system): one column a device pixel, the pen as wide there.
+    const QTransform device = raster ? painter->deviceTransform() : QTransform();
+    raster = raster && device.type() <= QTransform::TxScale && device.m11() == device.m22() &&
+             device.m11() > 0.0;
+    QRect clip = area;
+    double xMin = range.lower;
+    double xMax = range.upper;
+    int columns = std::max(1, int(std::lround(area.width() * oversampling)));
+    double penWidth = mPen.widthF();
+    QRectF box =
+        QRectF(area).adjusted(-penWidth - 2.0, -penWidth - 2.0, penWidth + 2.0, penWidth + 2.0);
+    double gridOrigin = area.left() - 0.5 / oversampling;
+    if (raster) {
+        if (painter->hasClipping())
+            clip &= painter->clipBoundingRect().toAlignedRect();
+        const double scale = device.m11();
+        // Device positions with pixel centres at whole numbers, as the logical ones are
+        // once the half-pixel shift is applied.
+        const auto x = [&](double v) { return (v + 0.5) * scale + device.dx() - 0.5; };
+        const auto y = [&](double v) { return (v + 0.5) * scale + device.dy() - 0.5; };
+        const int left = int(std::lround(area.left() * scale + device.dx()));
+        const int right = int(std::lround((area.right() + 1) * scale + device.dx()));
+        columns = std::max(1, right - left);
+        // The columns' edges, back in the axis' coordinates.
+        xMin = keys->pixelToCoord((left - device.dx()) / scale - 0.5);
+        xMax = keys->pixelToCoord((right - device.dx()) / scale - 0.5);
+        if (scale != 1.0 || device.dx() != 0.0 || device.dy() != 0.0) {
+            map = {x(map.x0), map.xStep * scale, y(map.y0), map.yStep * scale};
+            clip = device.mapRect(QRectF(clip)).toAlignedRect();
+            box = device.mapRect(box);
+            penWidth *= scale;
+        }
+        gridOrigin = left - 0.5;
+    } else {
+        // Columns centred on the positions the axis gives whole pixels, so a column is a
+        // pixel of the device once the antialiased painter's half-pixel shift is applied.
+        const double half = 0.5 * range.size() / columns;
+        xMin -= half;
+        xMax -= half;
+    }
+
+    // The picture only depends on these, so while none changes (a replot for another
+    // series, an expose) the last one is blended again as it is.
+    const DrawnKey key{m_store.revision(), xMin,     xMax,           map.x0, map.xStep, map.y0,
+                       map.yStep,          penWidth, color.rgba64(), clip,   columns};
+    // Drawing in device pixels: the painter maps them one to one until restored.
+    struct Unscaled {
+        QPainter* painter;
+        explicit Unscaled(QPainter* p, const QTransform& device) : painter(p) {
+            if (!painter)
+                return;
+            painter->save();
+            painter->setWorldTransform(device.inverted() * painter->worldTransform());
+        }
+        ~Unscaled() {
+            if (painter)
+                painter->restore();
+        }
+    } unscaled(raster && !device.isIdentity() ? painter : nullptr, device);
+    const bool thin = raster && penWidth <= 1.0;
     QImage* target = thin ? DirectTarget(painter) : nullptr;
     if (target)
         clip &= target->rect();
@@ -108,38 +159,31 @@ void DenseSeries::draw(QCPPainter* painter) {
     }
     m_drawn.reset();
 
-    // Columns centred on the positions the axis gives whole pixels, so a column is a pixel
-    // of the device once the antialiased painter's half-pixel shift is applied.
-    const double half = 0.5 * range.size() / columns;
-    const double margin = mPen.widthF() + 2.0;
-    const QRectF box = QRectF(area).adjusted(-margin, -margin, margin, margin);
     const auto points = [this](int first, int last) { return m_store.held(first, last); };
     if (thin) {
         // The toolkit strokes pens this thin as a lighter line than their outline gives.
         // Few enough points, with their neighbours outside, are their own polyline.
-        const double first =
-            std::max(std::ceil(range.lower - half) - 1.0, double(m_store.firstHeld()));
-        const double last =
-            std::min(std::floor(range.upper - half) + 1.0, double(m_store.count() - 1));
+        const double first = std::max(std::ceil(xMin) - 1.0, double(m_store.firstHeld()));
+        const double last = std::min(std::floor(xMax) + 1.0, double(m_store.count() - 1));
         const std::span<const float> held = first <= last && last - first < 2.0 * columns
                                                 ? m_store.held((long long)first, (long long)last)
                                                 : std::span<const float>();
         if (!held.empty()) {
             m_thin.build(held, (long long)first, map, box);
         } else {
-            m_store.reduce(range.lower - half, range.upper - half, columns, m_columns);
+            m_store.reduce(xMin, xMax, columns, m_columns);
             m_thin.build(m_columns, map, box, points);
         }
         if (m_raster.drawThin(painter, m_thin, clip, qPremultiply(color.rgba()), target))
             m_drawn = key;
         return;
     }
-    m_store.reduce(range.lower - half, range.upper - half, columns, m_columns);
+    m_store.reduce(xMin, xMax, columns, m_columns);
     if (m_columns.empty())
         return;
 
-    m_envelope.build(m_columns, map, mPen.widthF(), 1.0 / oversampling,
-                     area.left() - 0.5 / oversampling, box, points);
+    m_envelope.build(m_columns, map, penWidth, raster ? 1.0 : 1.0 / oversampling, gridOrigin, box,
+                     points);
     if (m_envelope.runs().empty())
         return;
 

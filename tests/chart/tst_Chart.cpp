@@ -355,6 +355,43 @@ class tst_Chart : public QObject {
         QCOMPARE(chart.seriesPen(s).color(), QColor(12, 34, 56));
     }
 
+    void drawnInDevicePixelsWhereThePainterScales_data() {
+        QTest::addColumn<int>("pen");
+        QTest::newRow("pen 1") << 1;
+        QTest::newRow("pen 3") << 3;
+    }
+
+    // A picture at twice the size (as on a display scaled by the system) draws the series in
+    // its own pixels, the pen twice as wide there: a flat line has one partly covered pixel
+    // at each edge, where a small picture enlarged would blur each edge over several.
+    void drawnInDevicePixelsWhereThePainterScales() {
+        QFETCH(int, pen);
+        Chart chart;
+        chart.resize(700, 400);
+        const int s = chart.addSeries(Chart::Left);
+        chart.setSeriesPen(s, pen, Qt::black);
+        chart.setAxisRange(Chart::Left, 0, 100);
+        chart.setSeriesValues(s, std::vector<float>(3000, 50.3f));
+        chart.setAxisRange(Chart::Bottom, 0, 2999);
+        chart.plot()->xAxis->grid()->setVisible(false);
+        chart.plot()->yAxis->grid()->setVisible(false);
+        const QImage image = chart.plot()->toPixmap(700, 400, 2.0).toImage();
+        const QRect area = chart.plot()->axisRect()->rect();
+        for (int x = 2 * area.left() + area.width() / 2; x < 2 * area.right() - area.width() / 2;
+             x += 5) {
+            double ink = 0.0;
+            int partial = 0;
+            // The rows above the axis and its ticks.
+            for (int row = 2 * area.top() + 2; row < 2 * area.bottom() - 12; ++row) {
+                const int gray = qGray(image.pixel(x, row));
+                ink += (255 - gray) / 255.0;
+                partial += gray > 16 && gray < 239;
+            }
+            QVERIFY2(std::abs(ink - 2.0 * pen) < 0.1 * pen && partial <= 2,
+                     qPrintable(QString("ink %1, %2 partly covered").arg(ink).arg(partial)));
+        }
+    }
+
     void wildValuesDrawTheRest_data() {
         QTest::addColumn<int>("pen");
         QTest::addColumn<int>("points");
