@@ -276,8 +276,7 @@ void SavePicture(Bench& bench, const QString& path, const QString& title) {
     QPainter p(&sheet);
     p.setFont(QFont("sans", 11));
     const QImage pictures[2] = {ours, reference};
-    const char* captions[2] = {"ours",
-                               "QCPGraph, antialiased, every point stroked"};
+    const char* captions[2] = {"ours", "QCPGraph, antialiased, every point stroked"};
     for (int k = 0; k < 2; ++k) {
         const int left = 10 + k * (kWidth + 10);
         p.drawText(left, 18, title + ": " + captions[k]);
