@@ -14,6 +14,18 @@ Q_DECLARE_METATYPE(Chart::Axis)
 
 class tst_Chart : public QObject {
     Q_OBJECT
+    // The chart 700 x 400 with one series of y on the left axis, 0 to 100, black in the
+    // pen, every point in view; returns the series.
+    static int showLine(Chart& chart, int pen, const std::vector<float>& y) {
+        chart.resize(700, 400);
+        const int s = chart.addSeries(Chart::Left);
+        chart.setSeriesPen(s, pen, Qt::black);
+        chart.setAxisRange(Chart::Left, 0, 100);
+        chart.setSeriesValues(s, y);
+        chart.setAxisRange(Chart::Bottom, 0, double(y.size()) - 1.0);
+        return s;
+    }
+
   private slots:
     void rangeRule_data() {
         QTest::addColumn<Chart::Axis>("axis");
@@ -177,16 +189,11 @@ class tst_Chart : public QObject {
     // Drawn on screen, a spike in a day of points reaches its full height and a stretch
     // of missing values stays blank.
     void denseCurveKeepsSpikeAndGap() {
-        Chart chart;
-        chart.resize(700, 400);
-        const int s = chart.addSeries(Chart::Left);
-        chart.setSeriesPen(s, 1, Qt::black);
-        chart.setAxisRange(Chart::Left, 0, 100);
         std::vector<float> y(86400, 20.0f);
         y[30000] = 90.0f;
         std::fill(y.begin() + 60000, y.begin() + 61000, std::nanf(""));
-        chart.setSeriesValues(s, y);
-        chart.setAxisRange(Chart::Bottom, 0, 86399);
+        Chart chart;
+        showLine(chart, 1, y);
         const QImage image = chart.plot()->toPixmap(700, 400).toImage();
         QCPAxis* xAxis = chart.plot()->xAxis;
         QCPAxis* yAxis = chart.plot()->yAxis;
@@ -225,16 +232,11 @@ class tst_Chart : public QObject {
         QFETCH(int, points);
         QFETCH(double, rise);
         QFETCH(int, pen);
-        Chart chart;
-        chart.resize(700, 400);
-        const int s = chart.addSeries(Chart::Left);
-        chart.setSeriesPen(s, pen, Qt::black);
-        chart.setAxisRange(Chart::Left, 0, 100);
         std::vector<float> y(static_cast<size_t>(points));
         for (int i = 0; i < points; ++i)
             y[size_t(i)] = float(20.0 + rise * i / (points - 1));
-        chart.setSeriesValues(s, y);
-        chart.setAxisRange(Chart::Bottom, 0, points - 1);
+        Chart chart;
+        const int s = showLine(chart, pen, y);
         chart.plot()->xAxis->grid()->setVisible(false); // ink under the line is not counted
         chart.plot()->plottable(s)->setVisible(false);  // the background, and the plot laid out
         const QImage empty = chart.plot()->toPixmap(700, 400).toImage();
@@ -367,12 +369,7 @@ class tst_Chart : public QObject {
     void drawnInDevicePixelsWhereThePainterScales() {
         QFETCH(int, pen);
         Chart chart;
-        chart.resize(700, 400);
-        const int s = chart.addSeries(Chart::Left);
-        chart.setSeriesPen(s, pen, Qt::black);
-        chart.setAxisRange(Chart::Left, 0, 100);
-        chart.setSeriesValues(s, std::vector<float>(3000, 50.3f));
-        chart.setAxisRange(Chart::Bottom, 0, 2999);
+        showLine(chart, pen, std::vector<float>(3000, 50.3f));
         chart.plot()->xAxis->grid()->setVisible(false);
         chart.plot()->yAxis->grid()->setVisible(false);
         const QImage image = chart.plot()->toPixmap(700, 400, 2.0).toImage();
@@ -415,11 +412,7 @@ class tst_Chart : public QObject {
         for (int i = 0; i < points; i += 7)
             y[size_t(i)] = wild[(i / 7) % 6];
         Chart chart;
-        chart.resize(700, 400);
-        const int s = chart.addSeries(Chart::Left);
-        chart.setSeriesPen(s, pen, Qt::black);
-        chart.setSeriesValues(s, y);
-        chart.setAxisRange(Chart::Left, 0, 100);
+        showLine(chart, pen, y);
         // The whole run, then sound points 8 to 13 between -inf and the largest float.
         for (const auto& [from, to] : {std::pair(0.0, points - 1.0), std::pair(8.0, 13.0)}) {
             chart.setAxisRange(Chart::Bottom, from, to);

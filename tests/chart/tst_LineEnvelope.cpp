@@ -10,14 +10,22 @@
 // (values grow upwards), columns one pixel wide.
 class tst_LineEnvelope : public QObject {
     Q_OBJECT
+    // The points in `width` columns centred on whole device pixels, and their mapping.
+    static std::vector<ColumnExtent> columnsOf(const SeriesStore& store, int width,
+                                               LineEnvelope::Mapping& map) {
+        std::vector<ColumnExtent> columns;
+        const double perColumn = double(store.count()) / width;
+        store.reduce(-0.5 * perColumn, double(store.count()) - 0.5 * perColumn, width, columns);
+        map = {0.0, 1.0 / perColumn, 1000.0, -1.0};
+        return columns;
+    }
+
     LineEnvelope build(const std::vector<float>& y, int width, double pen, bool points = false) {
         SeriesStore store;
         store.assign(y);
-        std::vector<ColumnExtent> columns;
-        const double perColumn = double(y.size()) / width;
-        store.reduce(-0.5 * perColumn, double(y.size()) - 0.5 * perColumn, width, columns);
+        LineEnvelope::Mapping map;
+        const std::vector<ColumnExtent> columns = columnsOf(store, width, map);
         LineEnvelope envelope;
-        const LineEnvelope::Mapping map{0.0, 1.0 / perColumn, 1000.0, -1.0};
         LineEnvelope::PointSource source;
         if (points)
             source = [&store](int first, int last) { return store.held(first, last); };
@@ -30,12 +38,10 @@ class tst_LineEnvelope : public QObject {
     ThinPolyline thin(const std::vector<float>& y, int width) {
         SeriesStore store;
         store.assign(y);
-        std::vector<ColumnExtent> columns;
-        const double perColumn = double(y.size()) / width;
-        store.reduce(-0.5 * perColumn, double(y.size()) - 0.5 * perColumn, width, columns);
+        LineEnvelope::Mapping map;
+        const std::vector<ColumnExtent> columns = columnsOf(store, width, map);
         ThinPolyline line;
-        line.build(columns, {0.0, 1.0 / perColumn, 1000.0, -1.0},
-                   QRectF(-10, -10, width + 20, 2020),
+        line.build(columns, map, QRectF(-10, -10, width + 20, 2020),
                    [&store](int first, int last) { return store.held(first, last); });
         return line;
     }
