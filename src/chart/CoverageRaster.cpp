@@ -39,11 +39,13 @@ bool CoverageRaster::finish(QImage& scratch, QPainter* painter) {
     m_pixels.clear();
     uchar* bits = scratch.bits();
     const qsizetype stride = scratch.bytesPerLine();
-    for (const QRect& s : keep ? m_strips : std::vector<QRect>()) {
-        m_offsets.push_back(m_pixels.size());
-        for (int y = s.top(); y <= s.bottom(); ++y) {
-            const QRgb* row = reinterpret_cast<const QRgb*>(bits + y * stride) + s.left();
-            m_pixels.insert(m_pixels.end(), row, row + s.width());
+    if (keep) {
+        for (const QRect& s : m_strips) {
+            m_offsets.push_back(m_pixels.size());
+            for (int y = s.top(); y <= s.bottom(); ++y) {
+                const QRgb* row = reinterpret_cast<const QRgb*>(bits + y * stride) + s.left();
+                m_pixels.insert(m_pixels.end(), row, row + s.width());
+            }
         }
     }
     // Back to clear: only the rows each column wrote, fewer than the strips hold around them.
