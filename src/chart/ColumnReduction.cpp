@@ -9,8 +9,9 @@ namespace columns {
 long long NextColumnStart(long long i, long long end, double xMin, double scale) {
     const int column = ColumnOf(double(i), xMin, scale);
     // Estimated from the column's right edge, then corrected for rounding.
-    long long next = (long long)std::ceil(xMin + (double(column) + 1.0) / scale);
-    next = std::clamp(next, i + 1, end);
+    const double edge = std::clamp(xMin + (double(column) + 1.0) / scale, double(i), double(end));
+    long long next = (long long)edge;
+    next = std::clamp(next + (double(next) < edge), i + 1, end); // ceiling
     while (next > i + 1 && ColumnOf(double(next - 1), xMin, scale) > column)
         --next;
     while (next < end && ColumnOf(double(next), xMin, scale) == column)

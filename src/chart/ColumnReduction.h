@@ -35,8 +35,10 @@ namespace columns {
 // asked for every point of a sparse range.
 inline int ColumnOf(double x, double xMin, double scale) {
     constexpr double kColumnLimit = 1.0e9;
-    const double c = std::floor((x - xMin) * scale);
-    return int(std::clamp(c, -kColumnLimit, kColumnLimit));
+    // Floored by truncation: std::floor is a library call on the baseline instruction set.
+    const double c = std::clamp((x - xMin) * scale, -kColumnLimit, kColumnLimit);
+    const int t = int(c);
+    return double(t) > c ? t - 1 : t;
 }
 // The first index after i (i < end) that lies in a later column than i, or end.
 long long NextColumnStart(long long i, long long end, double xMin, double scale);

@@ -75,19 +75,22 @@ void CoverageRaster::begin(const QRect& clip) {
 }
 
 bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, double dx, double dy,
-                          const QRect& clip, QRgb color) {
+                          const QRect& clip, QRgb color, QImage* target) {
     begin(clip);
     if (clip.isEmpty())
         return true;
-    QImage& scratch = Scratch(clip.size());
     const auto& samples = envelope.samples();
     const auto& runs = envelope.runs();
     if (runs.empty())
         return true;
+    QImage& scratch = target ? *target : Scratch(clip.size());
+    // The target is being painted on, so its pixels are its painter's own: no detaching.
+    uchar* bits = const_cast<uchar*>(scratch.constBits());
+    const qsizetype stride = scratch.bytesPerLine();
+    if (target)
+        bits += qsizetype(clip.top()) * stride + qsizetype(clip.left()) * qsizetype(sizeof(QRgb));
     const double top = clip.top();
     const double bottom = double(clip.bottom()) + 1.0;
-    auto* bits = scratch.bits();
-    const qsizetype stride = scratch.bytesPerLine();
 
     size_t run = 0;
     int cursor = runs[0].first;
@@ -102,12 +105,15 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
     const int rows = clip.height();
     m_coverage.assign(size_t(rows) + 1, 0.0f);
     m_steps.assign(size_t(rows) + 1, 0.0f);
+    m_shades.resize(size_t(rows));
     float* coverage = m_coverage.data();
     float* steps = m_steps.data();
+    QRgb* columnShades = m_shades.data();
     constexpr float kScale = 255.0f / kSubsamples;
     int events[3 * kSubsamples];
     for (int column = firstColumn; column <= lastColumn; ++column) {
         int eventCount = 0;
+        int pair = -1; // the sample all subsamples fall after, while they share one
         for (int k = 0; k < kSubsamples; ++k) {
             const double x = column + (k + 0.5) / kSubsamples - dx;
             while (run < runs.size() && samples[size_t(runs[run].second - 1)].x < x) {
@@ -117,10 +123,13 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
             if (run == runs.size())
                 break;
             const auto [first, last] = runs[run];
-            if (x < samples[size_t(first)].x)
+            if (x < samples[size_t(first)].x) {
+                pair = -2;
                 continue; // in a gap
+            }
             while (cursor + 1 < last && samples[size_t(cursor + 1)].x < x)
                 ++cursor;
+            pair = (k == 0 || pair == cursor) && cursor + 1 < last ? cursor : -2;
             const auto& a = samples[size_t(cursor)];
             const auto& b = samples[size_t(std::min(cursor + 1, last - 1))];
             const double f = b.x > a.x ? (x - a.x) / (b.x - a.x) : 0.0;
@@ -154,7 +163,6 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
             events[j] = row;
         }
         const int x = column - clip.left();
-        uchar* pixelColumn = bits + qsizetype(x) * qsizetype(sizeof(QRgb));
         int written = -1;
         int lastRow = 0;
         float whole = 0.0f;
@@ -167,7 +175,7 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
             coverage[row] = 0.0f;
             steps[row] = 0.0f;
             if (alpha > 0) {
-                *reinterpret_cast<QRgb*>(pixelColumn + qsizetype(row) * stride) = shades[alpha];
+                columnShades[row] = shades[alpha];
                 written = written < 0 ? row : written;
                 lastRow = row + 1;
             }
@@ -179,18 +187,45 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
             const int inner = std::min(255, int(whole * kScale + 0.5f));
             if (inner <= 0 || next <= row + 1)
                 continue;
-            const QRgb shade = shades[inner];
-            for (int r = row + 1; r < next; ++r)
-                *reinterpret_cast<QRgb*>(pixelColumn + qsizetype(r) * stride) = shade;
+            std::fill(columnShades + row + 1, columnShades + next, shades[inner]);
             written = written < 0 ? row + 1 : written;
             lastRow = next;
         }
         if (written < 0)
             continue;
-        m_top[size_t(x)] = written;
-        m_bottom[size_t(x)] = lastRow;
-        m_used.push_back(x);
+        // Where the outline runs level between two samples, the columns up to the second
+        // are this one again: a level line costs a row fill, not a column each.
+        int through = x;
+        if (pair >= 0) {
+            const auto& a = samples[size_t(pair)];
+            const auto& b = samples[size_t(pair) + 1];
+            if (a.top == b.top && a.bottom == b.bottom)
+                through = std::min(clip.right(),
+                                   int(std::floor(b.x + dx - (kSubsamples - 0.5) / kSubsamples))) -
+                          clip.left();
+            through = std::max(through, x);
+        }
+        for (int row = written; row < lastRow; ++row) {
+            auto* p = reinterpret_cast<QRgb*>(bits + qsizetype(row) * stride) + x;
+            const QRgb shade = columnShades[row];
+            if (target) {
+                for (int c = x; c <= through; ++c, ++p)
+                    *p = Over(shade, *p);
+            } else {
+                std::fill(p, p + (through - x + 1), shade);
+            }
+        }
+        if (!target) {
+            for (int c = x; c <= through; ++c) {
+                m_top[size_t(c)] = written;
+                m_bottom[size_t(c)] = lastRow;
+                m_used.push_back(c);
+            }
+        }
+        column += through - x;
     }
+    if (target)
+        return false;
     gatherStrips();
     return finish(scratch, painter);
 }

@@ -25,8 +25,10 @@ class CoverageRaster {
     // Fills the envelope onto the painter, which must draw in device pixels; (dx, dy) maps
     // envelope coordinates to device pixels, and only pixels inside clip are produced.
     // `color` is premultiplied. True when the picture is kept for paintKept().
+    // With a target, the image the painter paints on, the pixels are blended straight into
+    // it (clip in its pixels) and nothing is kept.
     bool draw(QPainter* painter, const LineEnvelope& envelope, double dx, double dy,
-              const QRect& clip, QRgb color);
+              const QRect& clip, QRgb color, QImage* target = nullptr);
     // The same for a pen up to a pixel wide, stroked as ThinPolyline describes; the
     // polyline's positions are device pixels already. With a target, the image the painter
     // paints on, the pixels are blended straight into it (clip in its pixels) and nothing
@@ -52,6 +54,7 @@ class CoverageRaster {
     // zero between columns.
     std::vector<float> m_coverage;
     std::vector<float> m_steps;
+    std::vector<QRgb> m_shades; // the pixels of the column being drawn, per row
     // A thin line's coverage per nearness for gentle segments, for this point spacing.
     double m_flatSpacing = -1.0;
     uchar m_flat[256] = {};

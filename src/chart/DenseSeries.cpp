@@ -189,7 +189,13 @@ void DenseSeries::draw(QCPPainter* painter) {
 
     painter->setPen(Qt::NoPen);
     if (raster) {
-        if (m_raster.draw(painter, m_envelope, 0.5, 0.5, clip, qPremultiply(color.rgba())))
+        // A mostly level outline is blended straight into the layer's image, a row at a
+        // time, which costs less than drawing strips of it. Elsewhere the strips cost less:
+        // blending column by column into the layer was slower with many series.
+        QImage* direct = m_envelope.levelShare() >= 0.5 ? DirectTarget(painter) : nullptr;
+        if (direct)
+            clip &= direct->rect();
+        if (m_raster.draw(painter, m_envelope, 0.5, 0.5, clip, qPremultiply(color.rgba()), direct))
             m_drawn = key;
         return;
     }

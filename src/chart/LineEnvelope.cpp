@@ -137,10 +137,12 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
                          const PointSource& points) {
     m_elements.clear();
     m_gaps.clear();
+    m_quiet.clear();
     m_keys.clear();
     m_xs.clear();
     m_samples.clear();
     m_runs.clear();
+    m_levelShare = 0.0;
     if (columns.empty() || !(columnWidth > 0.0))
         return;
     // A zero-width pen is the thinnest line the device shows.
@@ -152,6 +154,21 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
     const auto y = [this](float v) { return deviceY(v); };
 
     const bool thin = r <= 0.75;
+    // A run of level columns joined end to end is one element: the same outline, without
+    // an element and samples for every column (a steady reading, a step's plateau).
+    int level = -1;    // the element of the current level run, or -1
+    double levelX = 0; // where it starts
+    const auto endLevel = [&] {
+        if (level < 0)
+            return;
+        const Element& e = m_elements[size_t(level)];
+        m_keys.push_back(e.x2);
+        // Only this element reaches its inside: no samples needed there.
+        const double margin = r + columnWidth;
+        if (e.x2 - margin > levelX + margin)
+            m_quiet.emplace_back(levelX + margin, e.x2 - margin);
+        level = -1;
+    };
     const ColumnExtent* previous = nullptr;
     bool previousCapped = false; // whether the previous column drew its last point's round end
     double previousX = 0.0;
@@ -162,6 +179,18 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
         const double yf = y(c.first);
         const double yl = y(c.last);
         const bool joined = previous && previous->lastIndex + 1 == c.firstIndex;
+        const bool flat = c.first == c.last && c.min == c.first && c.max == c.first;
+        if (level >= 0 && joined && flat && yf == previousY) {
+            Element& e = m_elements[size_t(level)];
+            e.x2 = xl;
+            e.nx = 0.0; // level, whatever its length was
+            e.ny = -r;
+            e.slope = 0.0;
+            previous = &c;
+            previousX = xl;
+            continue;
+        }
+        endLevel();
         if (joined) {
             // The previous column's last point already has its round end, mostly.
             addSegment(previousX, previousY, xf, yf, !previousCapped, true);
@@ -203,8 +232,13 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
             // A single point joined on the left is already the join's round end.
             if (!(count > kFewPoints && std::abs(yl - yf) > 1.0 && points &&
                   addStep(c, points(c.firstIndex, c.lastIndex))) &&
-                !(joined && count == 1))
+                !(joined && count == 1)) {
                 addSegment(xf, yf, xl, yl, !joined, true);
+                if (flat) {
+                    level = int(m_elements.size()) - 1;
+                    levelX = xf;
+                }
+            }
         } else {
             const double ya = y(c.min);
             const double yb = y(c.max);
@@ -212,13 +246,14 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
                                   std::max(ya, yb), 0.0, 0.0, 0.0, true, false, false});
         }
         m_keys.push_back(xf);
-        if (xl != xf)
+        if (xl != xf && level < 0)
             m_keys.push_back(xl);
         previous = &c;
         previousCapped = capped;
         previousX = xl;
         previousY = yl;
     }
+    endLevel();
     addCap(previousX, +1.0);
 
     double from = kInf;
@@ -242,10 +277,17 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
         m_keys[j] = key;
     }
     auto key = m_keys.begin();
+    auto quiet = m_quiet.begin();
     for (double k = std::ceil((from - gridOrigin) / step),
                 last = std::floor((to - gridOrigin) / step);
          k <= last; ++k) {
-        const double x = gridOrigin + k * step;
+        double x = gridOrigin + k * step;
+        for (; quiet != m_quiet.end() && quiet->second < x; ++quiet) {
+        }
+        if (quiet != m_quiet.end() && x > quiet->first) {
+            k = std::floor((quiet->second - gridOrigin) / step);
+            continue;
+        }
         for (; key != m_keys.end() && *key < x; ++key)
             m_xs.push_back(*key);
         m_xs.push_back(x);
@@ -280,11 +322,16 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
     }
 
     int start = -1;
+    double width = 0.0;
     for (int i = 0; i < int(m_samples.size()); ++i) {
         Sample& s = m_samples[size_t(i)];
         s.top = std::max(s.top, box.top());
         s.bottom = std::min(s.bottom, box.bottom());
         const bool covered = s.top <= s.bottom;
+        if (covered && start >= 0) {
+            const Sample& p = m_samples[size_t(i - 1)];
+            width += s.x - p.x;
+        }
         if (covered && start < 0)
             start = i;
         if (!covered && start >= 0) {
@@ -294,4 +341,8 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
     }
     if (start >= 0)
         m_runs.emplace_back(start, int(m_samples.size()));
+    double quietWidth = 0.0;
+    for (const auto& [a, b] : m_quiet)
+        quietWidth += b - a;
+    m_levelShare = width > 0.0 ? std::min(1.0, quietWidth / width) : 0.0;
 }

@@ -49,6 +49,8 @@ class LineEnvelope {
     const std::vector<Sample>& samples() const { return m_samples; }
     // Runs of covered samples, each [first, last) into samples(); a gap ends a run.
     const std::vector<std::pair<int, int>>& runs() const { return m_runs; }
+    // The share of the covered width that lies inside level runs.
+    double levelShare() const { return m_levelShare; }
 
   private:
     struct Element {
@@ -74,7 +76,9 @@ class LineEnvelope {
     std::vector<Element> m_elements;
     std::vector<double> m_keys; // the points and round ends, nearly in order
     std::vector<double> m_xs;
-    std::vector<std::pair<double, double>> m_gaps; // whole empty columns, kept clear
+    std::vector<std::pair<double, double>> m_gaps;  // whole empty columns, kept clear
+    std::vector<std::pair<double, double>> m_quiet; // inside level runs: no grid samples
     std::vector<Sample> m_samples;
     std::vector<std::pair<int, int>> m_runs;
+    double m_levelShare = 0.0;
 };

@@ -252,20 +252,42 @@ ValueExtent SeriesStore::blockExtent(long long b0, long long b1) const {
 }
 
 ValueExtent SeriesStore::scan(long long begin, long long end) const {
-    // Independent lanes keep the loop free of a dependency chain.
-    constexpr int kLanes = 8;
-    ValueExtent lanes[kLanes];
     const float* data = m_raw.data() + (begin - m_rawBase);
     const long long n = end - begin;
     long long k = 0;
+    ValueExtent r;
 #if defined(__SSE2__)
     // minps/maxps return their second operand when either is NaN, which is exactly
-    // ValueExtent::add's passing over.
+    // ValueExtent::add's passing over. Several accumulators keep the loop free of a
+    // dependency chain; they are folded with shuffles, as a column's scan is short.
     if (n >= 8) {
-        __m128 lo = _mm_set1_ps(lanes[0].min);
-        __m128 hi = _mm_set1_ps(lanes[0].max);
+        __m128 lo = _mm_set1_ps(r.min);
+        __m128 hi = _mm_set1_ps(r.max);
         __m128 lo2 = lo;
         __m128 hi2 = hi;
+        __m128 lo3 = lo;
+        __m128 hi3 = hi;
+        __m128 lo4 = lo;
+        __m128 hi4 = hi;
+        for (; k + 16 <= n; k += 16) {
+            const __m128 a = _mm_loadu_ps(data + k);
+            const __m128 b = _mm_loadu_ps(data + k + 4);
+            const __m128 c = _mm_loadu_ps(data + k + 8);
+            const __m128 d = _mm_loadu_ps(data + k + 12);
+            lo = _mm_min_ps(a, lo);
+            hi = _mm_max_ps(a, hi);
+            lo2 = _mm_min_ps(b, lo2);
+            hi2 = _mm_max_ps(b, hi2);
+            lo3 = _mm_min_ps(c, lo3);
+            hi3 = _mm_max_ps(c, hi3);
+            lo4 = _mm_min_ps(d, lo4);
+            hi4 = _mm_max_ps(d, hi4);
+        }
+        // Accumulators hold no NaN (it never replaces one), so folding them is plain.
+        lo = _mm_min_ps(lo, lo3);
+        hi = _mm_max_ps(hi, hi3);
+        lo2 = _mm_min_ps(lo2, lo4);
+        hi2 = _mm_max_ps(hi2, hi4);
         for (; k + 8 <= n; k += 8) {
             const __m128 a = _mm_loadu_ps(data + k);
             const __m128 b = _mm_loadu_ps(data + k + 4);
@@ -274,24 +296,18 @@ ValueExtent SeriesStore::scan(long long begin, long long end) const {
             lo2 = _mm_min_ps(b, lo2);
             hi2 = _mm_max_ps(b, hi2);
         }
-        alignas(16) float mins[8];
-        alignas(16) float maxs[8];
-        _mm_store_ps(mins, lo);
-        _mm_store_ps(mins + 4, lo2);
-        _mm_store_ps(maxs, hi);
-        _mm_store_ps(maxs + 4, hi2);
-        for (int l = 0; l < kLanes; ++l)
-            lanes[l].add(ValueExtent{mins[l], maxs[l]});
+        lo = _mm_min_ps(lo, lo2);
+        hi = _mm_max_ps(hi, hi2);
+        lo = _mm_min_ps(lo, _mm_movehl_ps(lo, lo));
+        hi = _mm_max_ps(hi, _mm_movehl_ps(hi, hi));
+        lo = _mm_min_ss(lo, _mm_shuffle_ps(lo, lo, 1));
+        hi = _mm_max_ss(hi, _mm_shuffle_ps(hi, hi, 1));
+        r = ValueExtent{_mm_cvtss_f32(lo), _mm_cvtss_f32(hi)};
     }
 #endif
-    for (; k + kLanes <= n; k += kLanes)
-        for (int l = 0; l < kLanes; ++l)
-            lanes[l].add(data[k + l]);
-    for (int l = 0; k < n; ++k, ++l)
-        lanes[l].add(data[k]);
-    for (int l = 1; l < kLanes; ++l)
-        lanes[0].add(lanes[l]);
-    return lanes[0];
+    for (; k < n; ++k)
+        r.add(data[k]);
+    return r;
 }
 
 ValueExtent SeriesStore::rawExtent(long long begin, long long end) const {

@@ -125,18 +125,6 @@ void ThinPolyline::build(const std::vector<ColumnExtent>& columns, const LineEnv
 
 namespace {
 
-// Source-over of a premultiplied pixel, as the raster engine blends, with what lies below
-// scaled by (256 - alpha) / 256 instead of (255 - alpha) / 255: within a level, and exact
-// where nothing covers it.
-inline QRgb Over(QRgb source, QRgb destination) {
-    if (!destination)
-        return source;
-    const uint keep = 256 - qAlpha(source);
-    const uint rb = (((destination & 0xff00ff) * keep) >> 8) & 0xff00ff;
-    const uint ag = (((destination >> 8) & 0xff00ff) * keep) & 0xff00ff00;
-    return source + (rb | ag);
-}
-
 // floor() without a library call, for values far inside the range of long long.
 inline double Floor(double v) {
     const double t = double((long long)v);
