@@ -22,9 +22,9 @@ void LineEnvelope::addSegment(double xa, double ya, double xb, double yb, bool c
     const double dx = xb - xa;
     if (dx > 0.0) {
         const double dy = yb - ya;
-        const double length = std::sqrt(dx * dx + dy * dy);
-        e.nx = dy * m_radius / length;
-        e.ny = -dx * m_radius / length; // towards the top of the device
+        const double along = m_radius / std::sqrt(dx * dx + dy * dy);
+        e.nx = dy * along;
+        e.ny = -dx * along; // towards the top of the device
         e.slope = dy / dx;
     }
     m_elements.push_back(e);
@@ -75,7 +75,8 @@ void LineEnvelope::addCap(double x, double direction) {
     }
 }
 
-double LineEnvelope::deviceY(float v) const {
+// Inlined: it runs for every column's first and last point.
+[[gnu::always_inline]] inline double LineEnvelope::deviceY(float v) const {
     return std::clamp(m_map.y0 + m_map.yStep * double(v), m_yLow, m_yHigh);
 }
 
