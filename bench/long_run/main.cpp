@@ -4,7 +4,9 @@
 // of all nine charts after the first day and after the last. Readings wander around a level
 // (mean-reverting, as a regulated pressure does); with --walk they drift freely, so a month
 // squeezed into the window draws taller columns than a day and the redraw grows with them.
-//   long_run [--days N] [--walk] [--screenshots DIR]
+//   long_run [--days N] [--walk] [--screenshots DIR] [--detail] [--profile]
+// --detail splits the time into the tick and each kind of chart; --profile keeps ticking and
+// redrawing for 20 s after the last day, for a profiler started late (perf record -D).
 #include "Chart.h"
 #include "CpuTime.h"
 #include "SharedState.h"
@@ -116,12 +118,38 @@ int main(int argc, char** argv) {
         for (int second = 0; second < kDay; ++second)
             tick();
         if (day == 1 || day == days) {
+            // Both days are measured with the main chart's page half full: its cost follows
+            // the points in the page, and the ticks measured on day 1 shift the paging later.
+            while (pointCount % 600 != 300)
+                tick();
             redraw(); // lays the charts out
             // Live, every redraw follows a new tick, so no chart can reuse a kept picture.
             const double ms = MedianMs(31, [&] {
                 tick();
                 redraw();
             });
+            if (args.contains("--detail")) {
+                // Where the time goes: the tick alone, then each kind of chart after a tick.
+                const double tickMs = MedianMs(31, tick);
+                const double mainMs =
+                    MedianMs(31,
+                             [&] {
+                                 tick();
+                                 main.plot()->replot(QCustomPlot::rpImmediateRefresh);
+                             }) -
+                    tickMs;
+                const double curveMs =
+                    MedianMs(31,
+                             [&] {
+                                 tick();
+                                 for (auto& w : windows)
+                                     w->Chart1->plot()->replot(QCustomPlot::rpImmediateRefresh);
+                             }) -
+                    tickMs;
+                std::printf(
+                    "day %d: tick %.2f ms, main chart %.2f ms, eight curve windows %.2f ms\n", day,
+                    tickMs, mainMs, curveMs);
+            }
             const double rss = ResidentMb();
             QApplication::processEvents(); // queued replots and deferred deletes
             std::printf("day %d: rss %.1f MB, a tick and redraw of nine charts %.2f ms CPU (main "
@@ -148,6 +176,18 @@ int main(int argc, char** argv) {
                             "redraw_ms_day1=%.2f redraw_ms_day%d=%.2f\n",
                             days, rssDay1, days, rss, redrawDay1, days, ms);
         }
+    }
+    // --profile: ticks and redraws for a while after the last day, for a profiler started late.
+    if (args.contains("--profile")) {
+        QElapsedTimer spent;
+        spent.start();
+        int rounds = 0;
+        while (spent.elapsed() < 20000) {
+            tick();
+            redraw();
+            ++rounds;
+        }
+        std::printf("profile: %d ticks and redraws in %.1f s\n", rounds, spent.elapsed() / 1000.0);
     }
     return 0;
 }
