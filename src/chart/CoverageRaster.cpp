@@ -198,11 +198,17 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
         int through = x;
         if (pair >= 0) {
             const auto& a = samples[size_t(pair)];
-            const auto& b = samples[size_t(pair) + 1];
-            if (a.top == b.top && a.bottom == b.bottom)
-                through = std::min(clip.right(),
-                                   int(std::floor(b.x + dx - (kSubsamples - 0.5) / kSubsamples))) -
-                          clip.left();
+            // Level as far as the samples after it keep a's span, within the run.
+            size_t level = size_t(pair);
+            const size_t runEnd = size_t(runs[run].second);
+            while (level + 1 < runEnd && samples[level + 1].top == a.top &&
+                   samples[level + 1].bottom == a.bottom)
+                ++level;
+            if (level > size_t(pair))
+                through =
+                    std::min(clip.right(), int(std::floor(samples[level].x + dx -
+                                                          (kSubsamples - 0.5) / kSubsamples))) -
+                    clip.left();
             through = std::max(through, x);
         }
         for (int row = written; row < lastRow; ++row) {

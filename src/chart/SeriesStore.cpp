@@ -5,6 +5,7 @@
 #include <emmintrin.h>
 #endif
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -23,7 +24,7 @@ long long FloorDiv(long long a, long long b) {
 static_assert(SeriesStore::kFan == 8, "LevelSize assumes a fan-out of 8");
 
 SeriesStore::Block SeriesStore::emptyBlock() {
-    return {ValueExtent(), std::nanf(""), std::nanf(""), 0, 0};
+    return {ValueExtent(), std::nanf(""), std::nanf(""), 0, 0, 0};
 }
 
 void SeriesStore::setRetention(long long fullResolution, bool summariseOlder) {
@@ -60,6 +61,7 @@ void SeriesStore::addToBlock(Block& b, long long x, float y) {
     b.extent.add(y);
     if (!std::isfinite(y))
         return;
+    ++b.finite;
     const auto offset = uint8_t(x % kBlock);
     if (std::isnan(b.first)) {
         b.first = y;
@@ -310,6 +312,20 @@ ValueExtent SeriesStore::scan(long long begin, long long end) const {
     return r;
 }
 
+float SeriesStore::levelValue(long long begin, long long end) const {
+    constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
+    float value = kNone;
+    for (long long b = begin / kBlock; b * kBlock < end; ++b) {
+        const Block& block = m_blocks[size_t(b - m_blockBase)];
+        const long long points = std::min(m_count, (b + 1) * kBlock) - b * kBlock;
+        if (block.finite != points || block.extent.min != block.extent.max ||
+            (b > begin / kBlock && block.extent.min != value))
+            return kNone;
+        value = block.extent.min;
+    }
+    return value;
+}
+
 ValueExtent SeriesStore::rawExtent(long long begin, long long end) const {
     // Up to a few blocks, one vector scan costs less than two partial ones and the blocks.
     if (end - begin <= 8 * kBlock)
@@ -424,6 +440,15 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
             }
         } else {
             const auto at = [this](long long x) { return m_raw[size_t(x - m_rawBase)]; };
+            // A steady stretch is told by its blocks, without reading its points.
+            if (next - i >= kBlock) {
+                const float level = levelValue(i, next);
+                if (!std::isnan(level)) {
+                    emit({column, int(i), int(next - 1), level, level, level, level});
+                    i = next;
+                    continue;
+                }
+            }
             long long first = i;
             while (first < next && !std::isfinite(at(first)))
                 ++first;

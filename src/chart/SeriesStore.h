@@ -49,6 +49,7 @@ class SeriesStore {
         float last;
         uint8_t firstOffset; // offsets of the first and last finite value in the block
         uint8_t lastOffset;
+        uint8_t finite; // how many of its values are finite
     };
 
     static Block emptyBlock();
@@ -64,6 +65,9 @@ class SeriesStore {
     ValueExtent blockExtent(long long b0, long long b1) const;   // base blocks [b0, b1)
     ValueExtent rawExtent(long long begin, long long end) const; // held points only
     ValueExtent scan(long long begin, long long end) const;
+    // The one value of every point in [begin, end) when all are held, finite and equal (a
+    // steady reading), from their blocks alone; NaN otherwise.
+    float levelValue(long long begin, long long end) const;
 
     uint64_t m_revision = 0;
     long long m_limit = kDay;

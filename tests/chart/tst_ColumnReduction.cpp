@@ -94,20 +94,28 @@ class tst_ColumnReduction : public QObject {
         QTest::addColumn<double>("xMin"); // negative: the oldest held point
         QTest::addColumn<double>("xMax");
         QTest::addColumn<int>("width");
-        QTest::newRow("a day, all held") << 86400 << 86400 << false << 0.0 << 86399.0 << 700;
-        QTest::newRow("an hour of a day") << 86400 << 86400 << false << 40000.3 << 43600.0 << 613;
-        QTest::newRow("two points a column") << 86400 << 86400 << false << 1000.0 << 2400.0 << 700;
+        QTest::addColumn<bool>("steady"); // long stretches of one value
+        QTest::newRow("a day, all held")
+            << 86400 << 86400 << false << 0.0 << 86399.0 << 700 << false;
+        QTest::newRow("steady readings, a day")
+            << 86400 << 86400 << false << 0.0 << 86399.0 << 700 << true;
+        QTest::newRow("steady readings, older dropped")
+            << 300000 << 50000 << false << -1.0 << 299999.0 << 640 << true;
+        QTest::newRow("an hour of a day")
+            << 86400 << 86400 << false << 40000.3 << 43600.0 << 613 << false;
+        QTest::newRow("two points a column")
+            << 86400 << 86400 << false << 1000.0 << 2400.0 << 700 << false;
         QTest::newRow("eight points a column over a gap")
-            << 86400 << 86400 << false << 66000.0 << 71600.0 << 700;
+            << 86400 << 86400 << false << 66000.0 << 71600.0 << 700 << false;
         QTest::newRow("fewer points than columns")
-            << 86400 << 86400 << false << 69900.2 << 70550.0 << 700;
+            << 86400 << 86400 << false << 69900.2 << 70550.0 << 700 << false;
         // 256 points a column: whole blocks, so the summary is exact up to the held points.
         QTest::newRow("month-like, old points summarised")
-            << 300000 << 50000 << true << 0.0 << 179200.0 << 700;
+            << 300000 << 50000 << true << 0.0 << 179200.0 << 700 << false;
         QTest::newRow("summarised, the whole run")
-            << 300000 << 50000 << true << 0.0 << 299776.0 << 1171;
+            << 300000 << 50000 << true << 0.0 << 299776.0 << 1171 << false;
         QTest::newRow("older points dropped")
-            << 300000 << 50000 << false << -1.0 << 299999.0 << 640;
+            << 300000 << 50000 << false << -1.0 << 299999.0 << 640 << false;
     }
 
     // The pyramid gives the same columns as scanning every point, also after points were
@@ -119,6 +127,7 @@ class tst_ColumnReduction : public QObject {
         QFETCH(double, xMin);
         QFETCH(double, xMax);
         QFETCH(int, width);
+        QFETCH(bool, steady);
         std::mt19937 random(42);
         std::normal_distribution<float> noise(0.0f, 3.0f);
         std::vector<float> y(static_cast<size_t>(count));
@@ -127,6 +136,11 @@ class tst_ColumnReduction : public QObject {
             level += noise(random) * 0.1f;
             v = random() % 997 == 0 ? std::nanf("") : level + noise(random);
         }
+        if (steady) // a level for every 4,000 points, and an infinity among them
+            for (size_t i = 0; i < y.size(); ++i)
+                y[i] = std::isnan(y[i]) ? y[i] : float(20 + 15 * ((i / 4000) % 5));
+        if (steady)
+            y[12345] = INFINITY;
         for (int i = 70000; i < 70500; ++i) // a gap of a few columns
             y[size_t(i)] = std::nanf("");
         SeriesStore store;
@@ -171,10 +185,11 @@ class tst_ColumnReduction : public QObject {
                          a.last == e.last && a.min == e.min && a.max == e.max,
                      qPrintable(QString("column %1").arg(a.column)));
         }
-        // The extremes of the whole represented run, as the axes' automatic maximum uses them.
+        // The extremes of the whole represented run (infinities count), as the axes'
+        // automatic maximum uses them.
         float lo = INFINITY, hi = -INFINITY;
         for (size_t i = size_t(from); i < y.size(); ++i)
-            if (std::isfinite(y[i]))
+            if (!std::isnan(y[i]))
                 lo = std::min(lo, y[i]), hi = std::max(hi, y[i]);
         const ValueExtent all = store.extent(0, store.count());
         QCOMPARE(all.min, lo);
