@@ -4,23 +4,6 @@
 #include <cmath>
 #include <limits>
 
-namespace columns {
-
-long long NextColumnStart(long long i, long long end, double xMin, double scale) {
-    const int column = ColumnOf(double(i), xMin, scale);
-    // Estimated from the column's right edge, then corrected for rounding.
-    const double edge = std::clamp(xMin + (double(column) + 1.0) / scale, double(i), double(end));
-    long long next = (long long)edge;
-    next = std::clamp(next + (double(next) < edge), i + 1, end); // ceiling
-    while (next > i + 1 && ColumnOf(double(next - 1), xMin, scale) > column)
-        --next;
-    while (next < end && ColumnOf(double(next), xMin, scale) == column)
-        ++next;
-    return next;
-}
-
-} // namespace columns
-
 void ReduceColumns(std::span<const float> y, double xMin, double xMax, int pixelWidth,
                    std::vector<ColumnExtent>& out) {
     out.clear();

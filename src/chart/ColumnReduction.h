@@ -40,7 +40,19 @@ inline int ColumnOf(double x, double xMin, double scale) {
     const int t = int(c);
     return double(t) > c ? t - 1 : t;
 }
-// The first index after i (i < end) that lies in a later column than i, or end.
-long long NextColumnStart(long long i, long long end, double xMin, double scale);
+// The first index after i (i < end) that lies in a later column than i, or end. Inline,
+// as it is asked for every column of a dense range: the estimate from the column's right
+// edge is checked against that edge's position, with no floor or division per check.
+inline long long NextColumnStart(long long i, long long end, double xMin, double scale) {
+    const double bound = double(ColumnOf(double(i), xMin, scale)) + 1.0;
+    const double edge = std::clamp(xMin + bound / scale, double(i), double(end));
+    long long next = (long long)edge;
+    next = std::clamp(next + (double(next) < edge), i + 1, end); // the ceiling
+    while (next > i + 1 && (double(next - 1) - xMin) * scale >= bound)
+        --next;
+    while (next < end && (double(next) - xMin) * scale < bound)
+        ++next;
+    return next;
+}
 
 } // namespace columns
