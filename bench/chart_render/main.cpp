@@ -6,7 +6,7 @@
 //   qcp_aa    QCPGraph, antialiased, its default adaptive sampling
 //   qcp       QCPGraph, not antialiased, its default adaptive sampling
 // Times are the median CPU time of redrawing the series' own buffered layer (the axes are
-// not redrawn).
+// not redrawn), the kinds taking turns round by round.
 // `differ` is the share of line pixels (pixels more than 64/255 off the empty plot in
 // either picture) where ours is more than 64/255 off QCPGraph antialiased with adaptive
 // sampling off, i.e. the stroke of every point, with the same pen (round caps and joins).
@@ -178,6 +178,11 @@ class Bench {
     enum Kind { None, Ours, QcpAa, Qcp, QcpAllPoints };
 
     void show(Kind kind) {
+        setVisible(kind);
+        m_plot.replot();
+    }
+
+    void setVisible(Kind kind) {
         for (DenseSeries* s : m_ours)
             s->setVisible(kind == Ours);
         for (QCPGraph* g : m_graphs) {
@@ -185,26 +190,39 @@ class Bench {
             g->setAntialiased(kind != Qcp);
             g->setAdaptiveSampling(kind != QcpAllPoints);
         }
-        m_plot.replot();
     }
 
-    double time(Kind kind, int repetitions) {
-        show(kind);
-        m_layer->replot(); // warm-up
-        return MedianMs(repetitions, [this] { m_layer->replot(); });
+    void touch() {
+        for (DenseSeries* s : m_ours)
+            s->setValue(s->count() - 1, s->value(s->count() - 1));
+    }
+
+    // One redraw of the kind, timed after an untimed one (the layer drawn, caches warm).
+    double timeOnce(Kind kind) {
+        setVisible(kind);
+        m_layer->replot();
+        const double start = ThreadCpuMs();
+        m_layer->replot();
+        return ThreadCpuMs() - start;
+    }
+
+    // One redraw of ours with the points changed just before it, so nothing kept is used.
+    double timeFreshOnce() {
+        setVisible(Ours);
+        m_layer->replot();
+        touch();
+        const double start = ThreadCpuMs();
+        m_layer->replot();
+        return ThreadCpuMs() - start;
     }
 
     // Ours with the points changed before every redraw (one rewritten in place), so the
     // kept picture cannot be reused and the whole drawing is done again.
     double timeFresh(int repetitions) {
         show(Ours);
-        const auto touch = [this] {
-            for (DenseSeries* s : m_ours)
-                s->setValue(s->count() - 1, s->value(s->count() - 1));
-        };
         touch();
         m_layer->replot(); // warm-up
-        return MedianMs(repetitions, [this, &touch] {
+        return MedianMs(repetitions, [this] {
             touch();
             m_layer->replot();
         });
@@ -303,12 +321,27 @@ void PrintCell(const QString& name, int points, const QString& pens, const Timin
     std::fflush(stdout);
 }
 
+double Median(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// Side by side: every round times one redraw of each kind, so a slow spell of the shared
+// cores falls on all of them alike instead of on whichever kind it meets.
 Timing Measure(Bench& bench, int repetitions) {
+    std::vector<double> ours, fresh, qcpAa, qcp;
+    bench.show(Bench::Ours);
+    for (int r = 0; r < repetitions; ++r) {
+        ours.push_back(bench.timeOnce(Bench::Ours));
+        fresh.push_back(bench.timeFreshOnce());
+        qcpAa.push_back(bench.timeOnce(Bench::QcpAa));
+        qcp.push_back(bench.timeOnce(Bench::Qcp));
+    }
     Timing t;
-    t.ours = bench.time(Bench::Ours, repetitions);
-    t.fresh = bench.timeFresh(repetitions);
-    t.qcpAa = bench.time(Bench::QcpAa, std::max(3, repetitions / 3));
-    t.qcp = bench.time(Bench::Qcp, repetitions);
+    t.ours = Median(ours);
+    t.fresh = Median(fresh);
+    t.qcpAa = Median(qcpAa);
+    t.qcp = Median(qcp);
     const QImage empty = bench.image(Bench::None);
     t.differ = DifferShare(bench.image(Bench::Ours), bench.image(Bench::QcpAllPoints), empty,
                            bench.area());
