@@ -174,8 +174,9 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
             const int alpha = std::min(255, int((coverage[row] + whole) * kScale + 0.5f));
             coverage[row] = 0.0f;
             steps[row] = 0.0f;
+            // Set even when clear: the rows between the first and last written go out whole.
+            columnShades[row] = shades[alpha];
             if (alpha > 0) {
-                columnShades[row] = shades[alpha];
                 written = written < 0 ? row : written;
                 lastRow = row + 1;
             }
@@ -185,9 +186,11 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
                 ++j;
             const int next = j < eventCount ? events[j] : row + 1;
             const int inner = std::min(255, int(whole * kScale + 0.5f));
-            if (inner <= 0 || next <= row + 1)
+            if (next <= row + 1)
                 continue;
             std::fill(columnShades + row + 1, columnShades + next, shades[inner]);
+            if (inner <= 0)
+                continue;
             written = written < 0 ? row + 1 : written;
             lastRow = next;
         }
