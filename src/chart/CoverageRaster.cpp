@@ -214,14 +214,23 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
                     clip.left();
             through = std::max(through, x);
         }
-        for (int row = written; row < lastRow; ++row) {
-            auto* p = reinterpret_cast<QRgb*>(bits + qsizetype(row) * stride) + x;
-            const QRgb shade = columnShades[row];
-            if (target) {
-                for (int c = x; c <= through; ++c, ++p)
-                    *p = Over(shade, *p);
-            } else {
-                std::fill(p, p + (through - x + 1), shade);
+        uchar* rowStart =
+            bits + qsizetype(written) * stride + qsizetype(x) * qsizetype(sizeof(QRgb));
+        if (through == x) { // one column, the common case off level stretches
+            for (int row = written; row < lastRow; ++row, rowStart += stride) {
+                auto* p = reinterpret_cast<QRgb*>(rowStart);
+                *p = target ? Over(columnShades[row], *p) : columnShades[row];
+            }
+        } else {
+            for (int row = written; row < lastRow; ++row, rowStart += stride) {
+                auto* p = reinterpret_cast<QRgb*>(rowStart);
+                const QRgb shade = columnShades[row];
+                if (target) {
+                    for (int c = x; c <= through; ++c, ++p)
+                        *p = Over(shade, *p);
+                } else {
+                    std::fill(p, p + (through - x + 1), shade);
+                }
             }
         }
         if (!target) {

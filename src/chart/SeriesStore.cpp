@@ -314,16 +314,17 @@ ValueExtent SeriesStore::scan(long long begin, long long end) const {
 
 float SeriesStore::levelValue(long long begin, long long end) const {
     constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
-    float value = kNone;
-    for (long long b = begin / kBlock; b * kBlock < end; ++b) {
-        const Block& block = m_blocks[size_t(b - m_blockBase)];
-        const long long points = std::min(m_count, (b + 1) * kBlock) - b * kBlock;
-        if (block.finite != points || block.extent.min != block.extent.max ||
-            (b > begin / kBlock && block.extent.min != value))
+    const long long first = begin / kBlock;
+    const long long last = (end - 1) / kBlock;
+    // Stepped through with an iterator: indexing a deque afresh costs a division each time.
+    auto block = m_blocks.begin() + (first - m_blockBase);
+    const float value = block->extent.min;
+    for (long long b = first; b <= last; ++b, ++block) {
+        const long long points = b * kBlock + kBlock <= m_count ? kBlock : m_count - b * kBlock;
+        if (block->finite != points || block->extent.min != value || block->extent.max != value)
             return kNone;
-        value = block.extent.min;
     }
-    return value;
+    return std::isfinite(value) ? value : kNone;
 }
 
 ValueExtent SeriesStore::rawExtent(long long begin, long long end) const {
