@@ -164,8 +164,10 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
             return;
         const Element& e = m_elements[size_t(level)];
         m_keys.push_back(e.x2);
-        // Only this element reaches its inside: no samples needed there.
-        const double margin = r + columnWidth;
+        // Only this element reaches its inside: no samples needed there. The grid sample
+        // on either side of that stays beyond the neighbours' reach (r), being at most half a
+        // column from it.
+        const double margin = r + columnWidth / 2.0;
         if (e.x2 - margin > levelX + margin)
             m_quiet.emplace_back(levelX + margin, e.x2 - margin);
         level = -1;
