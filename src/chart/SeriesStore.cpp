@@ -312,19 +312,21 @@ ValueExtent SeriesStore::scan(long long begin, long long end) const {
     return r;
 }
 
-float SeriesStore::levelValue(long long begin, long long end) const {
-    constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
-    const long long first = begin / kBlock;
-    const long long last = (end - 1) / kBlock;
+SeriesStore::LevelRun SeriesStore::levelRun(long long x) const {
     // Stepped through with an iterator: indexing a deque afresh costs a division each time.
+    const long long first = x / kBlock;
+    const long long blocks = m_blockBase + (long long)m_blocks.size();
     auto block = m_blocks.begin() + (first - m_blockBase);
     const float value = block->extent.min;
-    for (long long b = first; b <= last; ++b, ++block) {
+    long long b = first;
+    for (; b < blocks; ++b, ++block) {
         const long long points = b * kBlock + kBlock <= m_count ? kBlock : m_count - b * kBlock;
         if (block->finite != points || block->extent.min != value || block->extent.max != value)
-            return kNone;
+            break;
     }
-    return std::isfinite(value) ? value : kNone;
+    if (b == first || !std::isfinite(value))
+        return {first * kBlock, first * kBlock, value, first + 1};
+    return {first * kBlock, std::min(m_count, b * kBlock), value, b};
 }
 
 ValueExtent SeriesStore::rawExtent(long long begin, long long end) const {
@@ -379,6 +381,7 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
             out.push_back(c);
         }
     };
+    LevelRun level{0, 0, 0.0f, i / kBlock};
     if (i >= m_rawBase && end - i <= 16LL * pixelWidth) {
         // A few points a column: one pass over them, a point starting the next column where
         // the expression ColumnOf floors reaches the next whole number.
@@ -441,11 +444,14 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
             }
         } else {
             const auto at = [this](long long x) { return m_raw[size_t(x - m_rawBase)]; };
-            // A steady stretch is told by its blocks, without reading its points.
+            // A steady stretch is told by its blocks, without reading its points: the run
+            // of equal, wholly finite blocks around i, looked up once for all its columns.
             if (next - i >= kBlock) {
-                const float level = levelValue(i, next);
-                if (!std::isnan(level)) {
-                    emit({column, int(i), int(next - 1), level, level, level, level});
+                if (next > level.end && i / kBlock >= level.nextBlock)
+                    level = levelRun(i);
+                if (i >= level.begin && next <= level.end) {
+                    const float v = level.value;
+                    emit({column, int(i), int(next - 1), v, v, v, v});
                     i = next;
                     continue;
                 }

@@ -65,9 +65,17 @@ class SeriesStore {
     ValueExtent blockExtent(long long b0, long long b1) const;   // base blocks [b0, b1)
     ValueExtent rawExtent(long long begin, long long end) const; // held points only
     ValueExtent scan(long long begin, long long end) const;
-    // The one value of every point in [begin, end) when all are held, finite and equal (a
-    // steady reading), from their blocks alone; NaN otherwise.
-    float levelValue(long long begin, long long end) const;
+    // Points [begin, end), held, finite and all of one value (a steady reading), and the
+    // first block after those looked at.
+    struct LevelRun {
+        long long begin;
+        long long end;
+        float value;
+        long long nextBlock;
+    };
+    // The longest such run of whole blocks from the block of x, from the blocks alone; an
+    // empty one when that block is not steady.
+    LevelRun levelRun(long long x) const;
 
     uint64_t m_revision = 0;
     long long m_limit = kDay;
