@@ -236,17 +236,34 @@ ValueExtent SeriesStore::levelExtent(size_t level, long long block) const {
 
 ValueExtent SeriesStore::blockExtent(long long b0, long long b1) const {
     ValueExtent r;
+    // Blocks [from, to) of one level, stepped through with an iterator: indexing a deque
+    // afresh costs a division each time, and a month's column walks dozens of them.
+    const auto addRange = [this, &r](size_t level, long long from, long long to) {
+        if (from >= to)
+            return;
+        if (level == 0) {
+            auto it = m_blocks.begin() + (from - m_blockBase);
+            for (; from < to; ++from, ++it)
+                r.add(it->extent);
+        } else {
+            auto it = m_levels[level - 1].begin() + (from - m_levelBase[level - 1]);
+            for (; from < to; ++from, ++it)
+                r.add(*it);
+        }
+    };
     const size_t top = m_levels.size();
     for (size_t level = 0; b0 < b1; ++level) {
         if (level == top) {
-            for (; b0 < b1; ++b0)
-                r.add(levelExtent(level, b0));
+            addRange(level, b0, b1);
             break;
         }
-        while (b0 < b1 && b0 % kFan != 0)
-            r.add(levelExtent(level, b0++));
-        while (b1 > b0 && b1 % kFan != 0)
-            r.add(levelExtent(level, --b1));
+        // The ends up to whole blocks of the level above, which then stand for the middle.
+        const long long up = std::min(b1, (b0 + kFan - 1) / kFan * kFan);
+        addRange(level, b0, up);
+        b0 = up;
+        const long long down = std::max(b0, b1 / kFan * kFan);
+        addRange(level, down, b1);
+        b1 = down;
         b0 /= kFan;
         b1 /= kFan;
     }
