@@ -166,6 +166,18 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
         int written = -1;
         int lastRow = 0;
         float whole = 0.0f;
+        // A column that cannot stand for the next ones (its sub-samples do not all fall
+        // between two samples) goes straight to its pixels instead of through the per-row
+        // shades.
+        const bool alone = pair < 0;
+        uchar* const pixelColumn = bits + qsizetype(x) * qsizetype(sizeof(QRgb));
+        const auto put = [&](int from, int to, QRgb shade) {
+            uchar* at = pixelColumn + qsizetype(from) * stride;
+            for (int row = from; row < to; ++row, at += stride) {
+                auto* p = reinterpret_cast<QRgb*>(at);
+                *p = target ? Over(shade, *p) : shade;
+            }
+        };
         for (int i = 0; i < eventCount; ++i) {
             const int row = events[i];
             if (i > 0 && row == events[i - 1])
@@ -175,7 +187,10 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
             coverage[row] = 0.0f;
             steps[row] = 0.0f;
             // Set even when clear: the rows between the first and last written go out whole.
-            columnShades[row] = shades[alpha];
+            if (!alone)
+                columnShades[row] = shades[alpha];
+            else if (alpha > 0)
+                put(row, row + 1, shades[alpha]);
             if (alpha > 0) {
                 written = written < 0 ? row : written;
                 lastRow = row + 1;
@@ -188,9 +203,12 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
             const int inner = std::min(255, int(whole * kScale + 0.5f));
             if (next <= row + 1)
                 continue;
-            std::fill(columnShades + row + 1, columnShades + next, shades[inner]);
+            if (!alone)
+                std::fill(columnShades + row + 1, columnShades + next, shades[inner]);
             if (inner <= 0)
                 continue;
+            if (alone)
+                put(row + 1, next, shades[inner]);
             written = written < 0 ? row + 1 : written;
             lastRow = next;
         }
@@ -214,9 +232,10 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
                     clip.left();
             through = std::max(through, x);
         }
-        uchar* rowStart =
-            bits + qsizetype(written) * stride + qsizetype(x) * qsizetype(sizeof(QRgb));
-        if (through == x) { // one column, the common case off level stretches
+        uchar* rowStart = pixelColumn + qsizetype(written) * stride;
+        if (alone) {
+            // Written already.
+        } else if (through == x) {
             for (int row = written; row < lastRow; ++row, rowStart += stride) {
                 auto* p = reinterpret_cast<QRgb*>(rowStart);
                 *p = target ? Over(columnShades[row], *p) : columnShades[row];
