@@ -201,9 +201,7 @@ class Bench {
     double timeOnce(Kind kind) {
         setVisible(kind);
         m_layer->replot();
-        const double start = ThreadCpuMs();
-        m_layer->replot();
-        return ThreadCpuMs() - start;
+        return CpuMs([this] { m_layer->replot(); });
     }
 
     // One redraw of ours with the points changed just before it, so nothing kept is used;
@@ -213,9 +211,7 @@ class Bench {
         touch();
         m_layer->replot();
         touch();
-        const double start = ThreadCpuMs();
-        m_layer->replot();
-        return ThreadCpuMs() - start;
+        return CpuMs([this] { m_layer->replot(); });
     }
 
     // Ours with the points changed before every redraw (one rewritten in place), so the
@@ -321,11 +317,6 @@ void PrintCell(const QString& name, int points, const QString& pens, const Timin
                 t.qcp / t.fresh, t.qcpAa / t.fresh, t.qcp / t.ours, t.differ,
                 lookOk ? "met" : "MISSED", speedOk ? "met" : "MISSED");
     std::fflush(stdout);
-}
-
-double Median(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 // Side by side: every round times one redraw of each kind, so a slow spell of the shared

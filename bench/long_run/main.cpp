@@ -105,11 +105,9 @@ struct Rig {
     }
 
     // Live, every redraw follows a new tick, so no chart can reuse a kept picture.
-    double tickAndRedrawMs() {
-        const double start = ThreadCpuMs();
+    void tickAndRedraw() {
         tick();
         redraw();
-        return ThreadCpuMs() - start;
     }
 
     float pull;
@@ -122,11 +120,6 @@ struct Rig {
     float temperature[9] = {};
     int pointCount = 0;
 };
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 } // namespace
 
@@ -147,7 +140,7 @@ int main(int argc, char** argv) {
         if (day != 1 && day != days)
             continue;
         rig.alignPage();
-        const double ms = MedianMs(31, [&] { rig.tickAndRedrawMs(); });
+        const double ms = MedianMs(31, [&] { rig.tickAndRedraw(); });
         if (args.contains("--detail")) {
             // Where the time goes: the tick alone, then each kind of chart after a tick.
             const double tickMs = MedianMs(31, [&] { rig.tick(); });
@@ -202,8 +195,8 @@ int main(int argc, char** argv) {
             rig.redraw();
             std::vector<double> first, last;
             for (int round = 0; round < 31; ++round) {
-                last.push_back(rig.tickAndRedrawMs());
-                first.push_back(fresh.tickAndRedrawMs());
+                last.push_back(CpuMs([&] { rig.tickAndRedraw(); }));
+                first.push_back(CpuMs([&] { fresh.tickAndRedraw(); }));
             }
             sideDay1 = Median(first);
             sideLast = Median(last);

@@ -33,12 +33,15 @@ namespace columns {
 
 // The column of x, pinned so that far-off neighbours still fit an int; inline, as it is
 // asked for every point of a sparse range.
+// floor() by truncation, for values far inside the range of long long: std::floor is a
+// library call on the baseline instruction set.
+inline double Floor(double v) {
+    const double t = double((long long)v);
+    return t > v ? t - 1.0 : t;
+}
 inline int ColumnOf(double x, double xMin, double scale) {
     constexpr double kColumnLimit = 1.0e9;
-    // Floored by truncation: std::floor is a library call on the baseline instruction set.
-    const double c = std::clamp((x - xMin) * scale, -kColumnLimit, kColumnLimit);
-    const int t = int(c);
-    return double(t) > c ? t - 1 : t;
+    return int(Floor(std::clamp((x - xMin) * scale, -kColumnLimit, kColumnLimit)));
 }
 // The first index after i (i < end) that lies in a later column than i, or end. Inline,
 // as it is asked for every column of a dense range: the estimate from the column's right

@@ -24,6 +24,17 @@ QImage& Scratch(const QSize& size) {
     return image;
 }
 
+// The pixel the clip's top left corner is drawn into: in the painter's own image (a target)
+// at the clip, in the scratch at its origin. A target is being painted on, so its pixels
+// are its painter's own: no detaching.
+uchar* ClipPixels(QImage& image, const QRect& clip, bool target) {
+    uchar* bits = const_cast<uchar*>(image.constBits());
+    if (target)
+        bits += qsizetype(clip.top()) * image.bytesPerLine() +
+                qsizetype(clip.left()) * qsizetype(sizeof(QRgb));
+    return bits;
+}
+
 } // namespace
 
 bool CoverageRaster::finish(QImage& scratch, QPainter* painter) {
@@ -84,11 +95,8 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
     if (runs.empty())
         return true;
     QImage& scratch = target ? *target : Scratch(clip.size());
-    // The target is being painted on, so its pixels are its painter's own: no detaching.
-    uchar* bits = const_cast<uchar*>(scratch.constBits());
+    uchar* bits = ClipPixels(scratch, clip, target != nullptr);
     const qsizetype stride = scratch.bytesPerLine();
-    if (target)
-        bits += qsizetype(clip.top()) * stride + qsizetype(clip.left()) * qsizetype(sizeof(QRgb));
     const double top = clip.top();
     const double bottom = double(clip.bottom()) + 1.0;
 
@@ -163,13 +171,27 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
             events[j] = row;
         }
         const int x = column - clip.left();
-        int written = -1;
-        int lastRow = 0;
-        float whole = 0.0f;
-        // A column that cannot stand for the next ones (its sub-samples do not all fall
-        // between two samples) goes straight to its pixels instead of through the per-row
-        // shades.
-        const bool alone = pair < 0;
+        // Where the outline runs level between samples, the columns up to the last of them
+        // are this one again: a level line costs a row fill, not a column each.
+        int through = x;
+        if (pair >= 0) {
+            const auto& a = samples[size_t(pair)];
+            // Level as far as the samples after it keep a's span, within the run.
+            size_t level = size_t(pair);
+            const size_t runEnd = size_t(runs[run].second);
+            while (level + 1 < runEnd && samples[level + 1].top == a.top &&
+                   samples[level + 1].bottom == a.bottom)
+                ++level;
+            if (level > size_t(pair))
+                through =
+                    std::min(clip.right(), int(std::floor(samples[level].x + dx -
+                                                          (kSubsamples - 0.5) / kSubsamples))) -
+                    clip.left();
+            through = std::max(through, x);
+        }
+        // A column that stands for no others goes straight to its pixels; one that does is
+        // worked out in per-row shades first, then copied along each row.
+        const bool alone = through == x;
         uchar* const pixelColumn = bits + qsizetype(x) * qsizetype(sizeof(QRgb));
         const auto put = [&](int from, int to, QRgb shade) {
             uchar* at = pixelColumn + qsizetype(from) * stride;
@@ -178,6 +200,9 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
                 *p = target ? Over(shade, *p) : shade;
             }
         };
+        int written = -1;
+        int lastRow = 0;
+        float whole = 0.0f;
         for (int i = 0; i < eventCount; ++i) {
             const int row = events[i];
             if (i > 0 && row == events[i - 1])
@@ -186,7 +211,8 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
             const int alpha = std::min(255, int((coverage[row] + whole) * kScale + 0.5f));
             coverage[row] = 0.0f;
             steps[row] = 0.0f;
-            // Set even when clear: the rows between the first and last written go out whole.
+            // Shades are set even when clear: the rows between the first and last written go
+            // out whole.
             if (!alone)
                 columnShades[row] = shades[alpha];
             else if (alpha > 0)
@@ -214,33 +240,8 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
         }
         if (written < 0)
             continue;
-        // Where the outline runs level between two samples, the columns up to the second
-        // are this one again: a level line costs a row fill, not a column each.
-        int through = x;
-        if (pair >= 0) {
-            const auto& a = samples[size_t(pair)];
-            // Level as far as the samples after it keep a's span, within the run.
-            size_t level = size_t(pair);
-            const size_t runEnd = size_t(runs[run].second);
-            while (level + 1 < runEnd && samples[level + 1].top == a.top &&
-                   samples[level + 1].bottom == a.bottom)
-                ++level;
-            if (level > size_t(pair))
-                through =
-                    std::min(clip.right(), int(std::floor(samples[level].x + dx -
-                                                          (kSubsamples - 0.5) / kSubsamples))) -
-                    clip.left();
-            through = std::max(through, x);
-        }
-        uchar* rowStart = pixelColumn + qsizetype(written) * stride;
-        if (alone) {
-            // Written already.
-        } else if (through == x) {
-            for (int row = written; row < lastRow; ++row, rowStart += stride) {
-                auto* p = reinterpret_cast<QRgb*>(rowStart);
-                *p = target ? Over(columnShades[row], *p) : columnShades[row];
-            }
-        } else {
+        if (!alone) {
+            uchar* rowStart = pixelColumn + qsizetype(written) * stride;
             for (int row = written; row < lastRow; ++row, rowStart += stride) {
                 auto* p = reinterpret_cast<QRgb*>(rowStart);
                 const QRgb shade = columnShades[row];
@@ -273,11 +274,7 @@ bool CoverageRaster::drawThin(QPainter* painter, const ThinPolyline& line, const
     if (clip.isEmpty() || line.points.empty())
         return true;
     QImage& scratch = target ? *target : Scratch(clip.size());
-    // The target is being painted on, so its pixels are its painter's own: no detaching.
-    uchar* bits = const_cast<uchar*>(scratch.constBits());
-    if (target)
-        bits += qsizetype(clip.top()) * scratch.bytesPerLine() +
-                qsizetype(clip.left()) * qsizetype(sizeof(QRgb));
+    uchar* bits = ClipPixels(scratch, clip, target != nullptr);
     if (line.spacing != m_flatSpacing) {
         FlatCover(line.spacing, m_flat);
         m_flatSpacing = line.spacing;

@@ -203,8 +203,10 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
         // A column drawn as its extremes (a box): with thin pens a few points may be drawn
         // as their own segments instead.
         const bool drawnAsBox = !monotone && !(thin && count <= kFewPoints);
-        const double boxLow = std::min(y(c.min), y(c.max));
-        const double boxHigh = std::max(y(c.min), y(c.max));
+        const double yMin = y(c.min);
+        const double yMax = y(c.max);
+        const double boxLow = std::min(yMin, yMax);
+        const double boxHigh = std::max(yMin, yMax);
         // Between two boxes that each hold the other's end of the join, the join's stroke
         // lies inside theirs (but for a sliver as wide as the step between the points): it
         // is left out, which spares most of a noisy day's elements.
@@ -300,8 +302,8 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
                 last = std::floor((to - gridOrigin) / step);
          k <= last; ++k) {
         double x = gridOrigin + k * step;
-        for (; quiet != m_quiet.end() && quiet->second < x; ++quiet) {
-        }
+        while (quiet != m_quiet.end() && quiet->second < x)
+            ++quiet;
         if (quiet != m_quiet.end() && x > quiet->first) {
             k = std::floor((quiet->second - gridOrigin) / step);
             continue;

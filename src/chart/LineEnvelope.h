@@ -7,6 +7,10 @@
 #include <span>
 #include <vector>
 
+// The step between pts[k] and pts[k + 1] that makes most (at least half) of `change`, as k;
+// -1 when no step does.
+int JumpStep(std::span<const float> pts, float change);
+
 // The outline of a series stroked as a line with a round pen, as the vertical span the
 // thick line covers at a row of x positions: every column boundary and centre, plus the
 // points themselves and the round ends at gaps. Each column contributes its first-to-last
@@ -16,10 +20,6 @@
 // widened by the slope, so sloped lines keep their true thickness. Columns without a
 // finite value stay clear even of the round ends, so a gap of a column always shows. Filling the
 // outline antialiased gives the look of the stroked line at the cost of one polygon per run.
-// The step between pts[k] and pts[k + 1] that makes most (at least half) of `change`, as k;
-// -1 when no step does.
-int JumpStep(std::span<const float> pts, float change);
-
 class LineEnvelope {
   public:
     struct Sample {

@@ -277,51 +277,36 @@ ValueExtent SeriesStore::scan(long long begin, long long end) const {
     ValueExtent r;
 #if defined(__SSE2__)
     // minps/maxps return their second operand when either is NaN, which is exactly
-    // ValueExtent::add's passing over. Several accumulators keep the loop free of a
+    // ValueExtent::add's passing over. Four pairs of accumulators keep the loop free of a
     // dependency chain; they are folded with shuffles, as a column's scan is short.
-    if (n >= 8) {
-        __m128 lo = _mm_set1_ps(r.min);
-        __m128 hi = _mm_set1_ps(r.max);
-        __m128 lo2 = lo;
-        __m128 hi2 = hi;
-        __m128 lo3 = lo;
-        __m128 hi3 = hi;
-        __m128 lo4 = lo;
-        __m128 hi4 = hi;
-        for (; k + 16 <= n; k += 16) {
-            const __m128 a = _mm_loadu_ps(data + k);
-            const __m128 b = _mm_loadu_ps(data + k + 4);
-            const __m128 c = _mm_loadu_ps(data + k + 8);
-            const __m128 d = _mm_loadu_ps(data + k + 12);
-            lo = _mm_min_ps(a, lo);
-            hi = _mm_max_ps(a, hi);
-            lo2 = _mm_min_ps(b, lo2);
-            hi2 = _mm_max_ps(b, hi2);
-            lo3 = _mm_min_ps(c, lo3);
-            hi3 = _mm_max_ps(c, hi3);
-            lo4 = _mm_min_ps(d, lo4);
-            hi4 = _mm_max_ps(d, hi4);
+    if (n >= 4) {
+        constexpr int kPairs = 4;
+        __m128 lo[kPairs], hi[kPairs];
+        for (int j = 0; j < kPairs; ++j) {
+            lo[j] = _mm_set1_ps(r.min);
+            hi[j] = _mm_set1_ps(r.max);
+        }
+        for (; k + 4 * kPairs <= n; k += 4 * kPairs)
+            for (int j = 0; j < kPairs; ++j) {
+                const __m128 v = _mm_loadu_ps(data + k + 4 * j);
+                lo[j] = _mm_min_ps(v, lo[j]);
+                hi[j] = _mm_max_ps(v, hi[j]);
+            }
+        for (; k + 4 <= n; k += 4) {
+            const __m128 v = _mm_loadu_ps(data + k);
+            lo[0] = _mm_min_ps(v, lo[0]);
+            hi[0] = _mm_max_ps(v, hi[0]);
         }
         // Accumulators hold no NaN (it never replaces one), so folding them is plain.
-        lo = _mm_min_ps(lo, lo3);
-        hi = _mm_max_ps(hi, hi3);
-        lo2 = _mm_min_ps(lo2, lo4);
-        hi2 = _mm_max_ps(hi2, hi4);
-        for (; k + 8 <= n; k += 8) {
-            const __m128 a = _mm_loadu_ps(data + k);
-            const __m128 b = _mm_loadu_ps(data + k + 4);
-            lo = _mm_min_ps(a, lo);
-            hi = _mm_max_ps(a, hi);
-            lo2 = _mm_min_ps(b, lo2);
-            hi2 = _mm_max_ps(b, hi2);
+        for (int j = 1; j < kPairs; ++j) {
+            lo[0] = _mm_min_ps(lo[0], lo[j]);
+            hi[0] = _mm_max_ps(hi[0], hi[j]);
         }
-        lo = _mm_min_ps(lo, lo2);
-        hi = _mm_max_ps(hi, hi2);
-        lo = _mm_min_ps(lo, _mm_movehl_ps(lo, lo));
-        hi = _mm_max_ps(hi, _mm_movehl_ps(hi, hi));
-        lo = _mm_min_ss(lo, _mm_shuffle_ps(lo, lo, 1));
-        hi = _mm_max_ss(hi, _mm_shuffle_ps(hi, hi, 1));
-        r = ValueExtent{_mm_cvtss_f32(lo), _mm_cvtss_f32(hi)};
+        __m128 low = _mm_min_ps(lo[0], _mm_movehl_ps(lo[0], lo[0]));
+        __m128 high = _mm_max_ps(hi[0], _mm_movehl_ps(hi[0], hi[0]));
+        low = _mm_min_ss(low, _mm_shuffle_ps(low, low, 1));
+        high = _mm_max_ss(high, _mm_shuffle_ps(high, high, 1));
+        r = ValueExtent{_mm_cvtss_f32(low), _mm_cvtss_f32(high)};
     }
 #endif
     for (; k < n; ++k)
@@ -398,7 +383,6 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
             out.push_back(c);
         }
     };
-    LevelRun level{0, 0, 0.0f, i / kBlock};
     if (i >= m_rawBase && end - i <= 16LL * pixelWidth) {
         // A few points a column: one pass over them, a point starting the next column where
         // the expression ColumnOf floors reaches the next whole number.
@@ -431,6 +415,7 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
         flush();
         return;
     }
+    LevelRun level{0, 0, 0.0f, i / kBlock}; // none yet
     while (i < end) {
         const int column = columns::ColumnOf(double(i), xMin, scale);
         long long next = columns::NextColumnStart(i, end, xMin, scale);

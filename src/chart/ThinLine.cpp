@@ -125,11 +125,7 @@ void ThinPolyline::build(const std::vector<ColumnExtent>& columns, const LineEnv
 
 namespace {
 
-// floor() without a library call, for values far inside the range of long long.
-inline double Floor(double v) {
-    const double t = double((long long)v);
-    return t > v ? t - 1.0 : t;
-}
+using columns::Floor;
 
 // The scratch pixels a thin line lights, with the rows written per column for the strips.
 class ThinCanvas {
