@@ -10,6 +10,8 @@
 // it for the neighbours kept so that lines run into the edges. A column without a finite
 // value is left out, so a gap of at least a column stays visible; the drawing joins two
 // columns only when no point lies between the last of one and the first of the next.
+// Where asked for, a run of whole columns all of one value (a steady reading) comes as one
+// entry `span` columns wide.
 struct ColumnExtent {
     int column;
     int firstIndex;
@@ -18,6 +20,7 @@ struct ColumnExtent {
     float last;
     float min;
     float max;
+    int span = 1;
 };
 
 // Maps the points x = index of `y` onto `pixelWidth` columns spanning [xMin, xMax)
@@ -56,6 +59,20 @@ inline long long NextColumnStart(long long i, long long end, double xMin, double
     while (next < end && (double(next) - xMin) * scale < bound)
         ++next;
     return next;
+}
+
+// The first index whose position reaches column c's left edge, from the edge's position by
+// `inverse` (1 / scale), then checked against the expression ColumnOf floors. Nothing in it
+// waits on another column's, so a run of columns is found at the pace of the multiplier.
+inline long long ColumnStart(int c, double xMin, double scale, double inverse) {
+    const double bound = double(c);
+    // Just past the edge's position, which is right but where rounding moved the edge.
+    auto x = (long long)Floor(xMin + bound * inverse) + 1;
+    while ((double(x - 1) - xMin) * scale >= bound)
+        --x;
+    while ((double(x) - xMin) * scale < bound)
+        ++x;
+    return x;
 }
 
 } // namespace columns

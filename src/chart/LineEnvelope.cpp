@@ -180,6 +180,14 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
     double previousLow = 0.0;
     double previousHigh = 0.0;
     for (const ColumnExtent& c : columns) {
+        // Most columns of a steady reading carry on a level run with the previous value.
+        if (level >= 0 && previous->lastIndex + 1 == c.firstIndex && c.first == previous->last &&
+            c.last == c.first && c.min == c.first && c.max == c.first) {
+            previousX = map.x0 + map.xStep * c.lastIndex;
+            m_elements[size_t(level)].x2 = previousX;
+            previous = &c;
+            continue;
+        }
         const double xf = map.x0 + map.xStep * c.firstIndex;
         const double xl = map.x0 + map.xStep * c.lastIndex;
         const double yf = y(c.first);
@@ -187,11 +195,7 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
         const bool joined = previous && previous->lastIndex + 1 == c.firstIndex;
         const bool flat = c.first == c.last && c.min == c.first && c.max == c.first;
         if (level >= 0 && joined && flat && yf == previousY) {
-            Element& e = m_elements[size_t(level)];
-            e.x2 = xl;
-            e.nx = 0.0; // level, whatever its length was
-            e.ny = -r;
-            e.slope = 0.0;
+            m_elements[size_t(level)].x2 = xl;
             previous = &c;
             previousX = xl;
             continue;
@@ -219,8 +223,9 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
             if (previous)
                 addCap(previousX, +1.0);
             addCap(xf, -1.0);
-            if (previous && c.column - previous->column >= 2) {
-                const double from = gridOrigin + (previous->column + 1) * columnWidth;
+            const int previousEnd = previous ? previous->column + previous->span - 1 : 0;
+            if (previous && c.column - previousEnd >= 2) {
+                const double from = gridOrigin + (previousEnd + 1) * columnWidth;
                 const double to = gridOrigin + c.column * columnWidth;
                 m_gaps.emplace_back(from, to);
                 m_keys.push_back(from);
@@ -256,6 +261,10 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
                 if (flat) {
                     level = int(m_elements.size()) - 1;
                     levelX = xf;
+                    Element& e = m_elements.back();
+                    e.nx = 0.0; // level, however long it grows (it may start as one point)
+                    e.ny = -r;
+                    e.slope = 0.0;
                 }
             }
         } else {

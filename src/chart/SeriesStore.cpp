@@ -317,15 +317,17 @@ ValueExtent SeriesStore::scan(long long begin, long long end) const {
 SeriesStore::LevelRun SeriesStore::levelRun(long long x) const {
     // Stepped through with an iterator: indexing a deque afresh costs a division each time.
     const long long first = x / kBlock;
-    const long long blocks = m_blockBase + (long long)m_blocks.size();
+    const long long whole = m_count / kBlock; // blocks that hold all their points
     auto block = m_blocks.begin() + (first - m_blockBase);
     const float value = block->extent.min;
     long long b = first;
-    for (; b < blocks; ++b, ++block) {
-        const long long points = b * kBlock + kBlock <= m_count ? kBlock : m_count - b * kBlock;
-        if (block->finite != points || block->extent.min != value || block->extent.max != value)
+    for (; b < whole; ++b, ++block)
+        if (block->finite != kBlock || block->extent.min != value || block->extent.max != value)
             break;
-    }
+    // The newest block, still filling, counts as far as it goes.
+    if (b == whole && b * kBlock < m_count && block->finite == m_count - b * kBlock &&
+        block->extent.min == value && block->extent.max == value)
+        ++b;
     if (b == first || !std::isfinite(value))
         return {first * kBlock, first * kBlock, value, first + 1};
     return {first * kBlock, std::min(m_count, b * kBlock), value, b};
@@ -358,13 +360,14 @@ ValueExtent SeriesStore::extent(long long begin, long long end) const {
     return r;
 }
 
-void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
-                         std::vector<ColumnExtent>& out) const {
+void SeriesStore::reduce(double xMin, double xMax, int pixelWidth, std::vector<ColumnExtent>& out,
+                         bool mergeLevel) const {
     out.clear();
     if (m_count == 0 || pixelWidth <= 0 || !(xMax > xMin) || !std::isfinite(xMin) ||
         !std::isfinite(xMax))
         return;
     const double scale = pixelWidth / (xMax - xMin);
+    const double inverse = (xMax - xMin) / pixelWidth;
     const long long lo = firstRepresented();
     long long i = std::max(lo, (long long)std::ceil(std::max(xMin, double(lo) - 1.0)) - 1);
     const long long end =
@@ -377,6 +380,7 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
             ColumnExtent& m = out.back();
             m.lastIndex = c.lastIndex;
             m.last = c.last;
+            m.span = std::max(m.span, c.column + c.span - m.column);
             m.min = std::min(m.min, c.min);
             m.max = std::max(m.max, c.max);
         } else {
@@ -453,7 +457,41 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
                     level = levelRun(i);
                 if (i >= level.begin && next <= level.end) {
                     const float v = level.value;
+                    const long long stop = std::min(level.end, end);
+                    const int lastColumn = columns::ColumnOf(double(stop - 1), xMin, scale);
+                    if (mergeLevel) {
+                        // The run's whole columns as one entry: the last may reach past it.
+                        int c = lastColumn;
+                        long long after =
+                            std::min(columns::ColumnStart(c + 1, xMin, scale, inverse), end);
+                        if (after > level.end) {
+                            after = std::min(columns::ColumnStart(c, xMin, scale, inverse), end);
+                            --c;
+                        }
+                        if (c > column && after > next && after <= level.end)
+                            next = after;
+                        else
+                            c = column;
+                        emit({column, int(i), int(next - 1), v, v, v, v, c - column + 1});
+                        i = next;
+                        continue;
+                    }
                     emit({column, int(i), int(next - 1), v, v, v, v});
+                    // The rest of the run's columns in one go, each from its own number, so
+                    // they do not wait on one another; a column here holds a dozen points
+                    // or more, so each begins where the previous one ends. Written in place:
+                    // a push per column costs more than the column.
+                    const size_t written = out.size();
+                    out.resize(written + size_t(std::max(0, lastColumn - column)));
+                    ColumnExtent* w = out.data() + written;
+                    int c = column + 1;
+                    for (long long after; next < stop && c <= lastColumn; next = after, ++c) {
+                        after = std::min(columns::ColumnStart(c + 1, xMin, scale, inverse), end);
+                        if (after > level.end || after <= next)
+                            break;
+                        *w++ = {c, int(next), int(after - 1), v, v, v, v};
+                    }
+                    out.resize(size_t(w - out.data()));
                     i = next;
                     continue;
                 }

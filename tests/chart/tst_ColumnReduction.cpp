@@ -1,4 +1,5 @@
 #include "ColumnReduction.h"
+#include "LineEnvelope.h"
 #include "SeriesStore.h"
 
 #include <QTest>
@@ -99,6 +100,8 @@ class tst_ColumnReduction : public QObject {
             << 86400 << 86400 << false << 0.0 << 86399.0 << 700 << false;
         QTest::newRow("steady readings, a day")
             << 86400 << 86400 << false << 0.0 << 86399.0 << 700 << true;
+        QTest::newRow("steady readings, a block a column")
+            << 86400 << 86400 << false << 0.0 << 44800.0 << 700 << true;
         QTest::newRow("steady readings, older dropped")
             << 300000 << 50000 << false << -1.0 << 299999.0 << 640 << true;
         QTest::newRow("an hour of a day")
@@ -139,8 +142,10 @@ class tst_ColumnReduction : public QObject {
         if (steady) // a level for every 4,000 points, and an infinity among them
             for (size_t i = 0; i < y.size(); ++i)
                 y[i] = std::isnan(y[i]) ? y[i] : float(20 + 15 * ((i / 4000) % 5));
-        if (steady)
+        if (steady) { // and a gap that starts where a column and a block do
             y[12345] = INFINITY;
+            std::fill(y.begin() + 40960, y.begin() + 41500, std::nanf(""));
+        }
         for (int i = 70000; i < 70500; ++i) // a gap of a few columns
             y[size_t(i)] = std::nanf("");
         SeriesStore store;
@@ -170,6 +175,34 @@ class tst_ColumnReduction : public QObject {
                       width, expected);
         std::vector<ColumnExtent> actual;
         store.reduce(xMin, xMax, width, actual);
+        // Merged, a steady stretch's columns come as one entry that stands for them all, and
+        // the outline drawn from it is the same.
+        std::vector<ColumnExtent> merged;
+        store.reduce(xMin, xMax, width, merged, true);
+        QVERIFY(!steady || merged.size() < actual.size() / 2);
+        size_t at = 0;
+        for (const ColumnExtent& m : merged) {
+            QVERIFY(m.span >= 1 && at + size_t(m.span) <= actual.size());
+            const ColumnExtent& a = actual[at];
+            const ColumnExtent& z = actual[at + size_t(m.span) - 1];
+            QVERIFY(m.column == a.column && z.column == m.column + m.span - 1 &&
+                    m.firstIndex == a.firstIndex && m.lastIndex == z.lastIndex &&
+                    m.first == a.first && m.last == z.last);
+            for (; at <= size_t(&z - actual.data()); ++at)
+                QVERIFY(actual[at].min == m.min && actual[at].max == m.max &&
+                        (m.span == 1 || (m.min == m.max && actual[at].first == m.min)));
+        }
+        QCOMPARE(at, actual.size());
+        const LineEnvelope::Mapping map{-xMin * width / (xMax - xMin), width / (xMax - xMin), 300.0,
+                                        -2.0};
+        LineEnvelope one, each;
+        one.build(merged, map, 3.0, 1.0, -0.5, QRectF(-10, -1000, width + 20, 3000));
+        each.build(actual, map, 3.0, 1.0, -0.5, QRectF(-10, -1000, width + 20, 3000));
+        QCOMPARE(one.samples().size(), each.samples().size());
+        for (size_t i = 0; i < one.samples().size(); ++i)
+            QVERIFY(one.samples()[i].x == each.samples()[i].x &&
+                    one.samples()[i].top == each.samples()[i].top &&
+                    one.samples()[i].bottom == each.samples()[i].bottom);
         // A neighbour beyond the right edge among dropped points is a whole block.
         if (summarised && xMax < store.firstHeld()) {
             QCOMPARE(actual.back().column, expected.back().column);
