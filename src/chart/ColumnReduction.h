@@ -46,33 +46,25 @@ inline int ColumnOf(double x, double xMin, double scale) {
     constexpr double kColumnLimit = 1.0e9;
     return int(Floor(std::clamp((x - xMin) * scale, -kColumnLimit, kColumnLimit)));
 }
-// The first index after i (i < end) that lies in a later column than i, or end. Inline,
-// as it is asked for every column of a dense range: the estimate from the column's right
-// edge is checked against that edge's position, with no floor or division per check.
-inline long long NextColumnStart(long long i, long long end, double xMin, double scale) {
-    const double bound = double(ColumnOf(double(i), xMin, scale)) + 1.0;
-    const double edge = std::clamp(xMin + bound / scale, double(i), double(end));
+// The first index in [from, end] whose position reaches `bound`, a column's left edge, or
+// end: estimated from the edge's position by `inverse` (1 / scale), then checked against
+// the expression ColumnOf floors, with no floor or division per check. Inline, as it is
+// asked for every column of a dense range.
+inline long long EdgeIndex(double bound, long long from, long long end, double xMin, double scale,
+                           double inverse) {
+    const double edge = std::clamp(xMin + bound * inverse, double(from), double(end));
     long long next = (long long)edge;
-    next = std::clamp(next + (double(next) < edge), i + 1, end); // the ceiling
-    while (next > i + 1 && (double(next - 1) - xMin) * scale >= bound)
+    next = std::clamp(next + (double(next) < edge), from, end); // the ceiling
+    while (next > from && (double(next - 1) - xMin) * scale >= bound)
         --next;
     while (next < end && (double(next) - xMin) * scale < bound)
         ++next;
     return next;
 }
-
-// The first index whose position reaches column c's left edge, from the edge's position by
-// `inverse` (1 / scale), then checked against the expression ColumnOf floors. Nothing in it
-// waits on another column's, so a run of columns is found at the pace of the multiplier.
-inline long long ColumnStart(int c, double xMin, double scale, double inverse) {
-    const double bound = double(c);
-    // Just past the edge's position, which is right but where rounding moved the edge.
-    auto x = (long long)Floor(xMin + bound * inverse) + 1;
-    while ((double(x - 1) - xMin) * scale >= bound)
-        --x;
-    while ((double(x) - xMin) * scale < bound)
-        ++x;
-    return x;
+// The first index after i (i < end) that lies in a later column than i, or end.
+inline long long NextColumnStart(long long i, long long end, double xMin, double scale) {
+    const double bound = double(ColumnOf(double(i), xMin, scale)) + 1.0;
+    return EdgeIndex(bound, i + 1, end, xMin, scale, 1.0 / scale);
 }
 
 } // namespace columns

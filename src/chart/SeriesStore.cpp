@@ -462,13 +462,13 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth, std::vector<C
                     if (mergeLevel) {
                         // The run's whole columns as one entry: the last may reach past it.
                         int c = lastColumn;
-                        long long after =
-                            std::min(columns::ColumnStart(c + 1, xMin, scale, inverse), end);
-                        if (after > level.end) {
-                            after = std::min(columns::ColumnStart(c, xMin, scale, inverse), end);
-                            --c;
-                        }
-                        if (c > column && after > next && after <= level.end)
+                        const auto start = [&](int edge) {
+                            return columns::EdgeIndex(edge, next, end, xMin, scale, inverse);
+                        };
+                        long long after = start(c + 1);
+                        if (after > level.end)
+                            after = start(c--);
+                        if (c > column && after > next)
                             next = after;
                         else
                             c = column;
@@ -477,16 +477,17 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth, std::vector<C
                         continue;
                     }
                     emit({column, int(i), int(next - 1), v, v, v, v});
-                    // The rest of the run's columns in one go, each from its own number, so
-                    // they do not wait on one another; a column here holds a dozen points
-                    // or more, so each begins where the previous one ends. Written in place:
-                    // a push per column costs more than the column.
+                    // The rest of the run's columns in one go, each from its own number (a
+                    // multiplication, not a division) and bounded by the run's start only, so
+                    // they do not wait on one another; a column here holds a dozen points or
+                    // more, so each begins where the previous one ends. Written in place: a
+                    // push per column costs more than the column.
                     const size_t written = out.size();
                     out.resize(written + size_t(std::max(0, lastColumn - column)));
                     ColumnExtent* w = out.data() + written;
                     int c = column + 1;
                     for (long long after; next < stop && c <= lastColumn; next = after, ++c) {
-                        after = std::min(columns::ColumnStart(c + 1, xMin, scale, inverse), end);
+                        after = columns::EdgeIndex(c + 1, i, end, xMin, scale, inverse);
                         if (after > level.end || after <= next)
                             break;
                         *w++ = {c, int(next), int(after - 1), v, v, v, v};
