@@ -180,27 +180,20 @@ void LineEnvelope::build(const std::vector<ColumnExtent>& columns, const Mapping
     double previousLow = 0.0;
     double previousHigh = 0.0;
     for (const ColumnExtent& c : columns) {
-        // Most columns of a steady reading carry on a level run with the previous value.
-        if (level >= 0 && previous->lastIndex + 1 == c.firstIndex && c.first == previous->last &&
-            c.last == c.first && c.min == c.first && c.max == c.first) {
+        const bool joined = previous && previous->lastIndex + 1 == c.firstIndex;
+        const bool flat = c.first == c.last && c.min == c.first && c.max == c.first;
+        // A level column joined at the same height carries on the level run, at once.
+        if (level >= 0 && joined && flat && y(c.first) == previousY) {
             previousX = map.x0 + map.xStep * c.lastIndex;
             m_elements[size_t(level)].x2 = previousX;
             previous = &c;
             continue;
         }
+        endLevel();
         const double xf = map.x0 + map.xStep * c.firstIndex;
         const double xl = map.x0 + map.xStep * c.lastIndex;
         const double yf = y(c.first);
         const double yl = y(c.last);
-        const bool joined = previous && previous->lastIndex + 1 == c.firstIndex;
-        const bool flat = c.first == c.last && c.min == c.first && c.max == c.first;
-        if (level >= 0 && joined && flat && yf == previousY) {
-            m_elements[size_t(level)].x2 = xl;
-            previous = &c;
-            previousX = xl;
-            continue;
-        }
-        endLevel();
         const bool monotone =
             c.min >= std::min(c.first, c.last) && c.max <= std::max(c.first, c.last);
         const int count = c.lastIndex - c.firstIndex + 1;
