@@ -80,12 +80,13 @@ void SeriesStore::addToLevels(long long x, float y) {
     addToBlock(m_blocks.back(), x, y);
     for (size_t l = 0; l < m_levels.size(); ++l) {
         const long long p = x / LevelSize(l + 1);
-        std::deque<ValueExtent>& level = m_levels[l];
+        std::deque<Node>& level = m_levels[l];
         if (level.empty())
             m_levelBase[l] = p;
         if (p >= m_levelBase[l] + (long long)level.size())
             level.emplace_back();
-        level.back().add(y);
+        level.back().extent.add(y);
+        level.back().finite += std::isfinite(y);
     }
 }
 
@@ -99,12 +100,14 @@ void SeriesStore::growLevels() {
             top == 0 ? (long long)m_blocks.size() : (long long)m_levels[top - 1].size();
         if (topCount <= 1)
             return;
-        std::deque<ValueExtent> up;
+        std::deque<Node> up;
         const long long upBase = topBase / kFan;
         for (long long b = topBase; b < topBase + topCount; ++b) {
             if (b / kFan >= upBase + (long long)up.size())
                 up.emplace_back();
-            up.back().add(levelExtent(top, b));
+            const Node child = levelNode(top, b);
+            up.back().extent.add(child.extent);
+            up.back().finite += child.finite;
         }
         m_levels.push_back(std::move(up));
         m_levelBase.push_back(upBase);
@@ -139,11 +142,14 @@ void SeriesStore::refreshBlock(long long block) {
         const long long childBase = l == 0 ? m_blockBase : m_levelBase[l - 1];
         const long long childCount =
             l == 0 ? (long long)m_blocks.size() : (long long)m_levels[l - 1].size();
-        ValueExtent e;
+        Node n;
         for (long long c = std::max(parent * kFan, childBase);
-             c < std::min((parent + 1) * kFan, childBase + childCount); ++c)
-            e.add(levelExtent(l, c));
-        m_levels[l][size_t(parent - m_levelBase[l])] = e;
+             c < std::min((parent + 1) * kFan, childBase + childCount); ++c) {
+            const Node below = levelNode(l, c);
+            n.extent.add(below.extent);
+            n.finite += below.finite;
+        }
+        m_levels[l][size_t(parent - m_levelBase[l])] = n;
         child = parent;
     }
 }
@@ -228,10 +234,20 @@ void SeriesStore::dropSummaryBefore(long long x) {
     }
 }
 
-ValueExtent SeriesStore::levelExtent(size_t level, long long block) const {
-    if (level == 0)
-        return m_blocks[size_t(block - m_blockBase)].extent;
+SeriesStore::Node SeriesStore::levelNode(size_t level, long long block) const {
+    if (level == 0) {
+        const Block& b = m_blocks[size_t(block - m_blockBase)];
+        return {b.extent, b.finite};
+    }
     return m_levels[level - 1][size_t(block - m_levelBase[level - 1])];
+}
+
+bool SeriesStore::steadyAt(size_t level, long long block, float value) const {
+    // All its points there (the newest block as far as it goes) and all finite and equal.
+    const long long size = LevelSize(level);
+    const Node n = levelNode(level, block);
+    return n.finite == std::min(m_count - block * size, size) && n.extent.min == value &&
+           n.extent.max == value;
 }
 
 ValueExtent SeriesStore::blockExtent(long long b0, long long b1) const {
@@ -248,7 +264,7 @@ ValueExtent SeriesStore::blockExtent(long long b0, long long b1) const {
         } else {
             auto it = m_levels[level - 1].begin() + (from - m_levelBase[level - 1]);
             for (; from < to; ++from, ++it)
-                r.add(*it);
+                r.add(it->extent);
         }
     };
     const size_t top = m_levels.size();
@@ -315,22 +331,31 @@ ValueExtent SeriesStore::scan(long long begin, long long end) const {
 }
 
 SeriesStore::LevelRun SeriesStore::levelRun(long long x) const {
-    // Stepped through with an iterator: indexing a deque afresh costs a division each time.
     const long long first = x / kBlock;
-    const long long whole = m_count / kBlock; // blocks that hold all their points
-    auto block = m_blocks.begin() + (first - m_blockBase);
-    const float value = block->extent.min;
-    long long b = first;
-    for (; b < whole; ++b, ++block)
-        if (block->finite != kBlock || block->extent.min != value || block->extent.max != value)
-            break;
-    // The newest block, still filling, counts as far as it goes.
-    if (b == whole && b * kBlock < m_count && block->finite == m_count - b * kBlock &&
-        block->extent.min == value && block->extent.max == value)
-        ++b;
-    if (b == first || !std::isfinite(value))
+    const float value = m_blocks[size_t(first - m_blockBase)].extent.min;
+    if (!std::isfinite(value) || !steadyAt(0, first, value))
         return {first * kBlock, first * kBlock, value, first + 1};
-    return {first * kBlock, std::min(m_count, b * kBlock), value, b};
+    // Up the pyramid while the run keeps to whole blocks of the level above, down again into
+    // the first block that is not steady: a day's run costs a few dozen looks, not a look per
+    // base block.
+    size_t level = 0;
+    long long b = first + 1; // in blocks of `level`
+    bool climb = true;       // not straight after stepping down into a block
+    while (b * LevelSize(level) < m_count) {
+        while (climb && b % kFan == 0 && level < m_levels.size()) {
+            b /= kFan;
+            ++level;
+        }
+        climb = steadyAt(level, b, value);
+        if (climb)
+            ++b;
+        else if (level > 0)
+            b *= kFan, --level;
+        else
+            break;
+    }
+    const long long end = std::min(m_count, b * LevelSize(level));
+    return {first * kBlock, end, value, (end + kBlock - 1) / kBlock};
 }
 
 ValueExtent SeriesStore::rawExtent(long long begin, long long end) const {

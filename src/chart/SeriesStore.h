@@ -54,6 +54,13 @@ class SeriesStore {
         uint8_t finite; // how many of its values are finite
     };
 
+    // A block of a level above the base blocks: its extremes and how many of its values are
+    // finite, so a steady stretch is found a whole block of the level at a time.
+    struct Node {
+        ValueExtent extent;
+        uint32_t finite = 0;
+    };
+
     static Block emptyBlock();
     void addToBlock(Block& b, long long x, float y);
     void addToLevels(long long x, float y);
@@ -62,8 +69,9 @@ class SeriesStore {
     void refreshBlock(long long block);
     long long dropChunk() const;
     void dropOld();
-    void dropSummaryBefore(long long x); // blocks and levels wholly before x
-    ValueExtent levelExtent(size_t level, long long block) const;
+    void dropSummaryBefore(long long x);                 // blocks and levels wholly before x
+    Node levelNode(size_t level, long long block) const; // level 0: the base blocks
+    bool steadyAt(size_t level, long long block, float value) const;
     ValueExtent blockExtent(long long b0, long long b1) const;   // base blocks [b0, b1)
     ValueExtent rawExtent(long long begin, long long end) const; // held points only
     ValueExtent scan(long long begin, long long end) const;
@@ -75,7 +83,7 @@ class SeriesStore {
         float value;
         long long nextBlock;
     };
-    // The longest such run of whole blocks from the block of x, from the blocks alone; an
+    // The longest such run of whole blocks from the block of x, from the pyramid alone; an
     // empty one when that block is not steady.
     LevelRun levelRun(long long x) const;
 
@@ -88,7 +96,7 @@ class SeriesStore {
     // Base blocks of kBlock points; m_blockBase is the number of the first one kept.
     std::deque<Block> m_blocks;
     long long m_blockBase = 0;
-    // m_levels[k] holds the extents of blocks of kBlock * kFan^(k+1) points.
-    std::vector<std::deque<ValueExtent>> m_levels;
+    // m_levels[k] holds the blocks of kBlock * kFan^(k+1) points.
+    std::vector<std::deque<Node>> m_levels;
     std::vector<long long> m_levelBase;
 };
