@@ -178,7 +178,7 @@ void DenseSeries::draw(QCPPainter* painter) {
             m_drawn = key;
         return;
     }
-    m_store.reduce(xMin, xMax, columns, m_columns, true);
+    m_store.reduce(xMin, xMax, columns, m_columns);
     if (m_columns.empty())
         return;
 

@@ -385,8 +385,8 @@ ValueExtent SeriesStore::extent(long long begin, long long end) const {
     return r;
 }
 
-void SeriesStore::reduce(double xMin, double xMax, int pixelWidth, std::vector<ColumnExtent>& out,
-                         bool mergeLevel) const {
+void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
+                         std::vector<ColumnExtent>& out) const {
     out.clear();
     if (m_count == 0 || pixelWidth <= 0 || !(xMax > xMin) || !std::isfinite(xMin) ||
         !std::isfinite(xMax))
@@ -482,42 +482,19 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth, std::vector<C
                     level = levelRun(i);
                 if (i >= level.begin && next <= level.end) {
                     const float v = level.value;
-                    const long long stop = std::min(level.end, end);
-                    const int lastColumn = columns::ColumnOf(double(stop - 1), xMin, scale);
-                    if (mergeLevel) {
-                        // The run's whole columns as one entry: the last may reach past it.
-                        int c = lastColumn;
-                        const auto start = [&](int edge) {
-                            return columns::EdgeIndex(edge, next, end, xMin, scale, inverse);
-                        };
-                        long long after = start(c + 1);
-                        if (after > level.end)
-                            after = start(c--);
-                        if (c > column && after > next)
-                            next = after;
-                        else
-                            c = column;
-                        emit({column, int(i), int(next - 1), v, v, v, v, c - column + 1});
-                        i = next;
-                        continue;
-                    }
-                    emit({column, int(i), int(next - 1), v, v, v, v});
-                    // The rest of the run's columns in one go, each from its own number (a
-                    // multiplication, not a division) and bounded by the run's start only, so
-                    // they do not wait on one another; a column here holds a dozen points or
-                    // more, so each begins where the previous one ends. Written in place: a
-                    // push per column costs more than the column.
-                    const size_t written = out.size();
-                    out.resize(written + size_t(std::max(0, lastColumn - column)));
-                    ColumnExtent* w = out.data() + written;
-                    int c = column + 1;
-                    for (long long after; next < stop && c <= lastColumn; next = after, ++c) {
-                        after = columns::EdgeIndex(c + 1, i, end, xMin, scale, inverse);
-                        if (after > level.end || after <= next)
-                            break;
-                        *w++ = {c, int(next), int(after - 1), v, v, v, v};
-                    }
-                    out.resize(size_t(w - out.data()));
+                    // The run's whole columns as one entry: the last may reach past it.
+                    int c = columns::ColumnOf(double(std::min(level.end, end) - 1), xMin, scale);
+                    const auto start = [&](int edge) {
+                        return columns::EdgeIndex(edge, next, end, xMin, scale, inverse);
+                    };
+                    long long after = start(c + 1);
+                    if (after > level.end)
+                        after = start(c--);
+                    if (c > column && after > next)
+                        next = after;
+                    else
+                        c = column;
+                    emit({column, int(i), int(next - 1), v, v, v, v, c - column + 1});
                     i = next;
                     continue;
                 }

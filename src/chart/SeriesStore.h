@@ -38,9 +38,8 @@ class SeriesStore {
     ValueExtent extent(long long begin, long long end) const;
     // Same contract as ReduceColumns over the represented points. In the summarised part
     // columns take whole blocks, each block going to the column its first point falls in.
-    // With mergeLevel, columns of a steady stretch found from the blocks come as one entry.
-    void reduce(double xMin, double xMax, int pixelWidth, std::vector<ColumnExtent>& out,
-                bool mergeLevel = false) const;
+    // The columns of a steady stretch found from the blocks come as one entry `span` wide.
+    void reduce(double xMin, double xMax, int pixelWidth, std::vector<ColumnExtent>& out) const;
     // Changes with every change to the points, so a drawing of them can be kept until then.
     uint64_t revision() const { return m_revision; }
 
