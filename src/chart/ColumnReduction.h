@@ -10,8 +10,8 @@
 // it for the neighbours kept so that lines run into the edges. A column without a finite
 // value is left out, so a gap of at least a column stays visible; the drawing joins two
 // columns only when no point lies between the last of one and the first of the next.
-// Where asked for, a run of whole columns all of one value (a steady reading) comes as one
-// entry `span` columns wide.
+// From a series' store, a run of whole columns all of one value (a steady reading) comes as
+// one entry `span` columns wide.
 struct ColumnExtent {
     int column;
     int firstIndex;
