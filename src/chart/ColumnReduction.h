@@ -34,14 +34,14 @@ std::vector<ColumnExtent> ReduceColumns(std::span<const float> y, double xMin, d
 
 namespace columns {
 
-// The column of x, pinned so that far-off neighbours still fit an int; inline, as it is
-// asked for every point of a sparse range.
 // floor() by truncation, for values far inside the range of long long: std::floor is a
 // library call on the baseline instruction set.
 inline double Floor(double v) {
     const double t = double((long long)v);
     return t > v ? t - 1.0 : t;
 }
+// The column of x, pinned so that far-off neighbours still fit an int; inline, as it is
+// asked for every point of a sparse range.
 inline int ColumnOf(double x, double xMin, double scale) {
     constexpr double kColumnLimit = 1.0e9;
     return int(Floor(std::clamp((x - xMin) * scale, -kColumnLimit, kColumnLimit)));

@@ -255,17 +255,16 @@ ValueExtent SeriesStore::blockExtent(long long b0, long long b1) const {
     // Blocks [from, to) of one level, stepped through with an iterator: indexing a deque
     // afresh costs a division each time, and a month's column walks dozens of them.
     const auto addRange = [this, &r](size_t level, long long from, long long to) {
+        const auto add = [&r, count = to - from](auto it) {
+            for (long long k = 0; k < count; ++k, ++it)
+                r.add(it->extent);
+        };
         if (from >= to)
             return;
-        if (level == 0) {
-            auto it = m_blocks.begin() + (from - m_blockBase);
-            for (; from < to; ++from, ++it)
-                r.add(it->extent);
-        } else {
-            auto it = m_levels[level - 1].begin() + (from - m_levelBase[level - 1]);
-            for (; from < to; ++from, ++it)
-                r.add(it->extent);
-        }
+        if (level == 0)
+            add(m_blocks.begin() + (from - m_blockBase));
+        else
+            add(m_levels[level - 1].begin() + (from - m_levelBase[level - 1]));
     };
     const size_t top = m_levels.size();
     for (size_t level = 0; b0 < b1; ++level) {
