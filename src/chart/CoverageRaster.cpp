@@ -107,12 +107,18 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
     const int lastColumn =
         std::min(clip.right(), int(std::floor(samples[size_t(runs.back().second - 1)].x + dx)));
     // The pixel for each coverage, and per row the coverage the column's spans add up to.
-    QRgb shades[256];
-    for (uint a = 0; a < 256; ++a)
-        shades[a] = Scaled(color, a);
+    if (color != m_shadeColor) {
+        for (uint a = 0; a < 256; ++a)
+            m_shadeTable[a] = Scaled(color, a);
+        m_shadeColor = color;
+    }
+    const QRgb* shades = m_shadeTable;
     const int rows = clip.height();
-    m_coverage.assign(size_t(rows) + 1, 0.0f);
-    m_steps.assign(size_t(rows) + 1, 0.0f);
+    // Zero between draws as between columns: each column clears the rows it added to.
+    if (m_coverage.size() < size_t(rows) + 1) {
+        m_coverage.resize(size_t(rows) + 1, 0.0f);
+        m_steps.resize(size_t(rows) + 1, 0.0f);
+    }
     m_shades.resize(size_t(rows));
     float* coverage = m_coverage.data();
     float* steps = m_steps.data();

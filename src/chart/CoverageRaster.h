@@ -51,10 +51,13 @@ class CoverageRaster {
     std::vector<size_t> m_offsets; // where each strip's pixels start in m_pixels
     std::vector<QRgb> m_pixels;    // the strips' pixels, row by row
     // One column's partial coverage per row, and the changes in whole rows covered; both
-    // zero between columns.
+    // zero between columns and between draws.
     std::vector<float> m_coverage;
     std::vector<float> m_steps;
     std::vector<QRgb> m_shades; // the pixels of the column being drawn, per row
+    // The pixel for each coverage in the last colour drawn (all clear for clear).
+    QRgb m_shadeTable[256] = {};
+    QRgb m_shadeColor = 0;
     // A thin line's coverage per nearness for gentle segments, for this point spacing.
     double m_flatSpacing = -1.0;
     uchar m_flat[256] = {};
