@@ -37,6 +37,15 @@ uchar* ClipPixels(QImage& image, const QRect& clip, bool target) {
 
 } // namespace
 
+const QRgb* CoverageRaster::shadesOf(QRgb color) {
+    if (color != m_shadeColor) {
+        for (uint a = 0; a < 256; ++a)
+            m_shadeTable[a] = Scaled(color, a);
+        m_shadeColor = color;
+    }
+    return m_shadeTable;
+}
+
 bool CoverageRaster::finish(QImage& scratch, QPainter* painter) {
     long long area = 0;
     for (const QRect& s : m_strips) {
@@ -107,12 +116,7 @@ bool CoverageRaster::draw(QPainter* painter, const LineEnvelope& envelope, doubl
     const int lastColumn =
         std::min(clip.right(), int(std::floor(samples[size_t(runs.back().second - 1)].x + dx)));
     // The pixel for each coverage, and per row the coverage the column's spans add up to.
-    if (color != m_shadeColor) {
-        for (uint a = 0; a < 256; ++a)
-            m_shadeTable[a] = Scaled(color, a);
-        m_shadeColor = color;
-    }
-    const QRgb* shades = m_shadeTable;
+    const QRgb* shades = shadesOf(color);
     const int rows = clip.height();
     // Zero between draws as between columns: each column clears the rows it added to.
     if (m_coverage.size() < size_t(rows) + 1) {
@@ -285,7 +289,7 @@ bool CoverageRaster::drawThin(QPainter* painter, const ThinPolyline& line, const
         FlatCover(line.spacing, m_flat);
         m_flatSpacing = line.spacing;
     }
-    StrokeThin(line, bits, scratch.bytesPerLine(), clip, color, m_flat,
+    StrokeThin(line, bits, scratch.bytesPerLine(), clip, shadesOf(color), m_flat,
                target ? nullptr : m_top.data(), target ? nullptr : m_bottom.data());
     if (target)
         return false;

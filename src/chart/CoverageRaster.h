@@ -40,6 +40,8 @@ class CoverageRaster {
 
   private:
     void begin(const QRect& clip);
+    // The pixel for each coverage (0 to 255) in the colour, kept while the colour stays.
+    const QRgb* shadesOf(QRgb color);
     void gatherStrips();
     bool finish(QImage& scratch, QPainter* painter);
 

@@ -132,11 +132,10 @@ class ThinCanvas {
   public:
     // bits: the clip's top left pixel.
     // top and bottom: per column, the rows lit; none when the pixels need no strips.
-    ThinCanvas(uchar* bits, qsizetype stride, const QRect& clip, QRgb color, int* top, int* bottom)
+    ThinCanvas(uchar* bits, qsizetype stride, const QRect& clip, const QRgb* shades, int* top,
+               int* bottom)
         : m_bits(bits), m_stride(stride), m_width(clip.width()), m_height(clip.height()),
-          m_top(top), m_bottom(bottom), m_mark(top != nullptr) {
-        for (uint a = 0; a < 256; ++a)
-            m_shades[a] = Scaled(color, a);
+          m_top(top), m_bottom(bottom), m_mark(top != nullptr), m_shades(shades) {
         if (!m_mark)
             return;
         std::fill(m_top, m_top + m_width, std::numeric_limits<int>::max());
@@ -299,7 +298,7 @@ class ThinCanvas {
     int* m_top;
     int* m_bottom;
     bool m_mark;
-    QRgb m_shades[256];
+    const QRgb* m_shades;
     const uchar* m_flat = nullptr;
 };
 
@@ -327,8 +326,8 @@ void FlatCover(double spacing, uchar* flat) {
 }
 
 void StrokeThin(const ThinPolyline& line, uchar* bits, qsizetype stride, const QRect& clip,
-                QRgb color, const uchar* flat, int* top, int* bottom) {
-    ThinCanvas canvas(bits, stride, clip, color, top, bottom);
+                const QRgb* shades, const uchar* flat, int* top, int* bottom) {
+    ThinCanvas canvas(bits, stride, clip, shades, top, bottom);
     canvas.setFlat(flat);
     const double dx = clip.left();
     const double dy = clip.top();

@@ -45,9 +45,9 @@ struct ThinPolyline {
 // `spacing` pixels apart (as they are: the nearness itself from a pixel apart on).
 void FlatCover(double spacing, uchar* flat);
 
-// Strokes the polyline in the colour (premultiplied) into the pixels of `clip`, the first at
-// `bits`; the polyline's positions are device pixels. `flat` is FlatCover's table for its
-// spacing. With top and bottom (one each per column of the clip), they are set to the rows
-// each column lights, for drawing those alone.
+// Strokes the polyline into the pixels of `clip`, the first at `bits`, with shades[a] the
+// premultiplied pixel for coverage a (0 to 255); the polyline's positions are device pixels.
+// `flat` is FlatCover's table for its spacing. With top and bottom (one each per column of
+// the clip), they are set to the rows each column lights, for drawing those alone.
 void StrokeThin(const ThinPolyline& line, uchar* bits, qsizetype stride, const QRect& clip,
-                QRgb color, const uchar* flat, int* top, int* bottom);
+                const QRgb* shades, const uchar* flat, int* top, int* bottom);
