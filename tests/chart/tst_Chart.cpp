@@ -299,6 +299,16 @@ class tst_Chart : public QObject {
                  qPrintable(QString("ink %1 after the change").arg(inkAt(changed, x))));
         const int row = int(std::lround(yAxis->coordToPixel(90)));
         QVERIFY(std::min(qGray(changed.pixel(x, row)), qGray(changed.pixel(x, row - 1))) < 160);
+        // So does a change of colour, on screen and in a picture.
+        chart.setSeriesPen(s, pen, Qt::red);
+        chart.plot()->replot();
+        for (const QImage& red :
+             {chart.plot()->grab().toImage(), chart.plot()->toPixmap(700, 400).toImage()}) {
+            const auto redness = [&](int r) {
+                return qRed(red.pixel(x, r)) - qGreen(red.pixel(x, r));
+            };
+            QVERIFY(std::max(redness(row), redness(row - 1)) > 64);
+        }
     }
 
     void bottomAutoMaximumFollowsLargestX() {
