@@ -85,8 +85,7 @@ void SeriesStore::addToLevels(long long x, float y) {
             m_levelBase[l] = p;
         if (p >= m_levelBase[l] + (long long)level.size())
             level.emplace_back();
-        level.back().extent.add(y);
-        level.back().finite += std::isfinite(y);
+        level.back().add(y);
     }
 }
 
@@ -105,9 +104,7 @@ void SeriesStore::growLevels() {
         for (long long b = topBase; b < topBase + topCount; ++b) {
             if (b / kFan >= upBase + (long long)up.size())
                 up.emplace_back();
-            const Node child = levelNode(top, b);
-            up.back().extent.add(child.extent);
-            up.back().finite += child.finite;
+            up.back().add(levelNode(top, b));
         }
         m_levels.push_back(std::move(up));
         m_levelBase.push_back(upBase);
@@ -144,11 +141,8 @@ void SeriesStore::refreshBlock(long long block) {
             l == 0 ? (long long)m_blocks.size() : (long long)m_levels[l - 1].size();
         Node n;
         for (long long c = std::max(parent * kFan, childBase);
-             c < std::min((parent + 1) * kFan, childBase + childCount); ++c) {
-            const Node below = levelNode(l, c);
-            n.extent.add(below.extent);
-            n.finite += below.finite;
-        }
+             c < std::min((parent + 1) * kFan, childBase + childCount); ++c)
+            n.add(levelNode(l, c));
         m_levels[l][size_t(parent - m_levelBase[l])] = n;
         child = parent;
     }
@@ -348,10 +342,12 @@ SeriesStore::LevelRun SeriesStore::levelRun(long long x) const {
         climb = steadyAt(level, b, value);
         if (climb)
             ++b;
-        else if (level > 0)
-            b *= kFan, --level;
-        else
+        else if (level > 0) {
+            b *= kFan;
+            --level;
+        } else {
             break;
+        }
     }
     const long long end = std::min(m_count, b * LevelSize(level));
     return {first * kBlock, end, value, (end + kBlock - 1) / kBlock};

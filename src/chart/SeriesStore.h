@@ -3,6 +3,7 @@
 #include "ColumnReduction.h"
 #include "ValueExtent.h"
 
+#include <cmath>
 #include <cstdint>
 #include <deque>
 #include <span>
@@ -58,6 +59,14 @@ class SeriesStore {
     struct Node {
         ValueExtent extent;
         uint32_t finite = 0;
+        void add(float y) {
+            extent.add(y);
+            finite += std::isfinite(y);
+        }
+        void add(const Node& child) {
+            extent.add(child.extent);
+            finite += child.finite;
+        }
     };
 
     static Block emptyBlock();
