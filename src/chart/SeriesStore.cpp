@@ -483,8 +483,10 @@ void SeriesStore::reduce(double xMin, double xMax, int pixelWidth,
                         return columns::EdgeIndex(edge, next, end, xMin, scale, inverse);
                     };
                     long long after = start(c + 1);
-                    if (after > level.end)
-                        after = start(c--);
+                    if (after > level.end) {
+                        after = start(c);
+                        --c;
+                    }
                     if (c > column && after > next)
                         next = after;
                     else

@@ -184,8 +184,10 @@ class tst_ColumnReduction : public QObject {
             actual.pop_back();
             expected.pop_back();
         }
-        for (ColumnExtent& e : expected)
-            e.firstIndex += int(from), e.lastIndex += int(from);
+        for (ColumnExtent& e : expected) {
+            e.firstIndex += int(from);
+            e.lastIndex += int(from);
+        }
         // A steady stretch's columns come as one entry that stands for them all, and the
         // outline drawn from it is the same.
         QVERIFY(!steady || actual.size() < expected.size() / 2);
