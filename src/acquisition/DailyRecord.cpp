@@ -1,9 +1,10 @@
 #include "DailyRecord.h"
 
+#include "Gbk.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringEncoder>
 
 QString DailyFileName(const QString& baseDir, const QDate& day) {
     return QDir(baseDir).filePath(QStringLiteral("Data/%1/%2/%3.csv")
@@ -41,10 +42,9 @@ void EnsureDirectory(const QString& path) {
 
 QByteArray RecordHeader() {
     static const QByteArray header = [] {
-        QStringEncoder gbk("GBK");
-        return QByteArray(gbk.encode(
+        return GbkEncode(
             QStringLiteral("数据编号,时间,压力1,温度1,压力2,温度2,压力3,温度3,压力4,温度4,"
-                           "压力5,温度5,压力6,温度6,压力7,温度7,压力8,温度8,")));
+                           "压力5,温度5,压力6,温度6,压力7,温度7,压力8,温度8,"));
     }();
     return header;
 }

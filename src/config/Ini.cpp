@@ -1,12 +1,12 @@
 #include "Ini.h"
 
+#include "Gbk.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
 #include <QSaveFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <algorithm>
 
@@ -33,13 +33,11 @@ QString trimBlanks(QStringView text) {
 }
 
 QString decode(QByteArrayView bytes) {
-    QStringDecoder decoder("GBK");
-    return decoder(bytes);
+    return GbkDecode(bytes);
 }
 
 QByteArray encode(QStringView text) {
-    QStringEncoder encoder("GBK");
-    return encoder(text);
+    return GbkEncode(text);
 }
 
 // One line of the file, split once so that reads and writes agree on what it is.
@@ -366,13 +364,6 @@ bool WriteDefaultConfig(const QString& path) {
     ok &= IniWriteString(path, QStringLiteral("mSet"), QStringLiteral("PresYn"),
                          QStringLiteral("1000"));
     return ok;
-}
-
-bool MakeWritable(const QString& path) {
-    QFile file(path);
-    if (!file.exists())
-        return false;
-    return file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
 }
 
 QString ExecutableDir() {
