@@ -156,12 +156,12 @@ void TFrmPrint::FormCreate() {
     for (int n = 0; n < 16; ++n)
         Chart1->setSeriesPen(n, 1, n < 8 ? Qt::red : Qt::green);
     Chart1->setAxisTitle(Chart::Left, QStringLiteral("压力(MPa)"));
-    Chart1->setAxisRange(Chart::Left, 0, 50);
+    Chart1->setAxisRange(Chart::Left, 0, m_leftMaximum);
     Chart1->setAxisLineDotted(Chart::Left, true);
     Chart1->setAxisGridVisible(Chart::Left, true);
     Chart1->setAxisGridColor(Chart::Left, QColor(255, 255, 128));
     Chart1->setAxisTitle(Chart::Right, QStringLiteral("温度(℃)"));
-    Chart1->setAxisRange(Chart::Right, 0, 40);
+    Chart1->setAxisRange(Chart::Right, 0, m_rightMaximum);
     Chart1->setAxisGridVisible(Chart::Right, false);
     Chart1->setAxisTitle(Chart::Bottom, QStringLiteral("时间(s)"));
     Chart1->setAxisMinimum(Chart::Bottom, 0);
@@ -211,8 +211,8 @@ void TFrmPrint::Button1Click() {
     input.span = checkedSpan();
     for (int i = 0; i < 8; ++i)
         input.ticked[i] = CheckBoxes[i]->isChecked();
-    input.leftMaximum = Chart1->axisMaximum(Chart::Left);
-    input.rightMaximum = Chart1->axisMaximum(Chart::Right);
+    input.leftMaximum = m_leftMaximum;
+    input.rightMaximum = m_rightMaximum;
     input.filePath = HistoryQuery::dataFilePath(m_dataBaseDir, input.day);
 
     HistoryQuery::Result result = HistoryQuery::run(input, [this](int position, int maximum) {
@@ -238,8 +238,11 @@ void TFrmPrint::Button1Click() {
         Chart1->setSeriesTitle(n, result.titles[n]);
         Chart1->setSeriesValues(n, std::move(result.points[n]));
     }
-    Chart1->setAxisMaximum(Chart::Left, result.leftMaximum);
-    Chart1->setAxisMaximum(Chart::Right, result.rightMaximum);
+    m_leftMaximum = result.leftMaximum;
+    m_rightMaximum = result.rightMaximum;
+    // Both ends, so a zoomed view shows the whole new result with the minimum at 0.
+    Chart1->setAxisRange(Chart::Left, 0, m_leftMaximum);
+    Chart1->setAxisRange(Chart::Right, 0, m_rightMaximum);
     if (const auto start = HistoryQuery::startSeconds(input.day, input.timeText))
         Chart1Readout->setStartSecond(*start);
     m_exportName = ChartExport::defaultFileName(input.day, input.timeText,

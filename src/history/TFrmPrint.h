@@ -76,6 +76,9 @@ class TFrmPrint : public QDialog {
     CurveSettingsOpener m_openCurveSettings;
     SaveFileChooser m_chooseSaveFile;
     QString m_exportName; // from the last query that drew the chart; empty before one
+    // The axis maxima the queries grow, kept apart from the chart's view, which a zoom moves.
+    double m_leftMaximum = 50;
+    double m_rightMaximum = 40;
     // Width and colour value last handed to each series by Timer1Timer.
     std::array<std::optional<std::pair<int32_t, int32_t>>, 16> m_appliedPens;
 };
