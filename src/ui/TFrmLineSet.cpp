@@ -275,8 +275,10 @@ bool TFrmLineSet::Edit2KeyPress(QKeyEvent* event) {
 
 bool TFrmLineSet::entryKeyPress(QLineEdit* edit, QLineEdit* other, QKeyEvent* event) {
     // Only keys that type a character are filtered; moving the cursor or deleting stays free.
+    // Tab and Esc carry a control character but are navigation: focus chain and dialog take them.
     const QString text = event->text();
-    if (text.isEmpty() || event->key() == Qt::Key_Delete)
+    if (text.isEmpty() || event->key() == Qt::Key_Delete || event->key() == Qt::Key_Tab ||
+        event->key() == Qt::Key_Backtab || event->key() == Qt::Key_Escape)
         return false;
     const QChar c = text.at(0);
     if ((c >= u'0' && c <= u'9') || event->key() == Qt::Key_Backspace)

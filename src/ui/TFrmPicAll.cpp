@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -19,17 +20,28 @@ constexpr int kReadPauseMs = 100;
 constexpr int kReplyReadBytes = 128;
 constexpr int kAckReadBytes = 5;
 
-// The buttons come back also when a read or write ends in an exception.
+// The buttons come back also when a read or write ends in an exception. Disabling the
+// focused button hands the focus on to the next entry with its text selected, where the next
+// digit would replace it; the focus goes back unless the operator moved it meanwhile.
 class ButtonsDisabled {
   public:
-    explicit ButtonsDisabled(std::function<void(bool)> set) : m_set(std::move(set)) {
+    ButtonsDisabled(QWidget* dialog, std::function<void(bool)> set)
+        : m_dialog(dialog), m_focus(dialog->focusWidget()), m_set(std::move(set)) {
         m_set(false);
+        m_handedTo = m_dialog->focusWidget();
     }
-    ~ButtonsDisabled() { m_set(true); }
+    ~ButtonsDisabled() {
+        m_set(true);
+        if (m_focus && m_handedTo != m_focus && m_dialog->focusWidget() == m_handedTo)
+            m_focus->setFocus(Qt::OtherFocusReason);
+    }
     ButtonsDisabled(const ButtonsDisabled&) = delete;
     ButtonsDisabled& operator=(const ButtonsDisabled&) = delete;
 
   private:
+    QWidget* m_dialog;
+    QPointer<QWidget> m_focus;
+    QPointer<QWidget> m_handedTo;
     std::function<void(bool)> m_set;
 };
 
@@ -191,7 +203,7 @@ void TFrmPicAll::BtnRdAlrmClick() {
 }
 
 void TFrmPicAll::readParameter(const Row& row) {
-    const ButtonsDisabled busy([this](bool on) { setButtonsEnabled(on); });
+    const ButtonsDisabled busy(this, [this](bool on) { setButtonsEnabled(on); });
     if (!portOpen())
         return;
     m_port->write(BuildPollRequest(ComboBox1->currentIndex() + 1, row.command));
@@ -222,7 +234,7 @@ void TFrmPicAll::writeParameter(const Row& row) {
     const QString trimmed = row.magnitude->text().trimmed();
     if (!IsMagnitude(trimmed) || !portOpen())
         return;
-    const ButtonsDisabled busy([this](bool on) { setButtonsEnabled(on); });
+    const ButtonsDisabled busy(this, [this](bool on) { setButtonsEnabled(on); });
     const QString digits = trimmed.left(4).rightJustified(4, u'0');
     const char code = char('1' + qMax(0, row.decimals->currentIndex()));
     const QString signText = row.sign->text();
@@ -271,8 +283,11 @@ bool TFrmPicAll::Edit2KeyPress(QKeyEvent* event) {
 
 bool TFrmPicAll::magnitudeKeyPress(QLineEdit* edit, QLineEdit* other, QKeyEvent* event) {
     // Only keys that type a character are filtered; moving the cursor or deleting stays free.
+    // Tab and Esc carry a control character but are navigation: focus chain and dialog take them.
     const QString text = event->text();
-    if (text.isEmpty() || event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace)
+    if (text.isEmpty() || event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace ||
+        event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab ||
+        event->key() == Qt::Key_Escape)
         return false;
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         other->setFocus();

@@ -268,6 +268,8 @@ class TestTFrmLineSet : public QObject {
         QTest::newRow("letter trims") << " 12 " << QString("a") << "12" << false;
         QTest::newRow("backspace") << "12" << QString("\b") << "1" << false;
         QTest::newRow("enter moves on") << "12" << QString("\r") << "12" << true;
+        QTest::newRow("tab moves on") << " 12 " << QString("\t") << " 12 " << true;
+        QTest::newRow("escape closes") << " 12 " << QString("\x1b") << " 12 " << false;
         QTest::newRow("IME digits") << "12" << QString("IME:34") << "1234" << false;
         QTest::newRow("IME pinyin trims") << " 12 " << QString("IME:三4") << "124" << false;
         QTest::newRow("IME full-width digit") << "12" << QString("IME:５") << "12" << false;
@@ -291,6 +293,7 @@ class TestTFrmLineSet : public QObject {
         }
         QCOMPARE(dialog.Edit1->text(), after);
         QTEST(dialog.focusWidget() == dialog.Edit2, "focusMoves");
+        QCOMPARE(dialog.isVisible(), !typed.contains(u'\x1b'));
     }
 };
 

@@ -163,6 +163,27 @@ class TestTFrmPicAll : public QObject {
         QVERIFY(ButtonsEnabled(*dialog));
     }
 
+    // The four buttons are off while a read or write waits on the line; the focus stays on
+    // the pressed 写入, and no entry is left selected for the next digit to replace.
+    void busyButtonsAndFocus() {
+        QList<bool> anyOn;
+        TFrmPicAll* d = nullptr;
+        TFrmPicAll dialog(&m_port, [&](int) {
+            anyOn << (d->BtnRdPres->isEnabled() || d->BtnWrPres->isEnabled() ||
+                      d->BtnRdAlrm->isEnabled() || d->BtnWrAlrm->isEnabled());
+        });
+        d = &dialog;
+        dialog.show();
+        QTRY_COMPARE(anyOn.size(), 2); // the automatic read of both rows
+        dialog.Edit1->setText("50");
+        dialog.BtnWrPres->setFocus();
+        QTest::keyClick(dialog.BtnWrPres, Qt::Key_Space);
+        QCOMPARE(anyOn, (QList<bool>{false, false, false}));
+        QVERIFY(ButtonsEnabled(dialog));
+        QCOMPARE(dialog.focusWidget(), dialog.BtnWrPres);
+        QVERIFY(!dialog.Edit2->hasSelectedText());
+    }
+
     void relayRowWritesItsOwnCommand() {
         auto dialog = quietDialog(&m_port);
         dialog->ComboBox1->setCurrentIndex(7);
@@ -196,6 +217,8 @@ class TestTFrmPicAll : public QObject {
         QTest::newRow("fifth digit refused") << "" << QString("12345") << "1234" << false;
         QTest::newRow("backspace") << "12" << QString("\b") << "1" << false;
         QTest::newRow("enter moves on") << "12" << QString("\r") << "12" << true;
+        QTest::newRow("tab passes") << " 1 " << QString("\t") << " 1 " << false;
+        QTest::newRow("escape closes") << " 1 " << QString("\x1b") << " 1 " << false;
         QTest::newRow("IME fifth digit refused") << "12" << QString("IME:345") << "1234" << false;
         QTest::newRow("IME pinyin trims") << " 1 " << QString("IME:五5") << "15" << false;
     }
@@ -217,6 +240,8 @@ class TestTFrmPicAll : public QObject {
         }
         QCOMPARE(dialog->Edit2->text(), after);
         QTEST(dialog->focusWidget() == dialog->Edit1, "focusMoves");
+        QCOMPARE(dialog->focusWidget() == dialog->ComboBox3, typed == u"\t");
+        QCOMPARE(dialog->isVisible(), !typed.contains(u'\x1b'));
     }
 };
 
