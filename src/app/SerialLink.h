@@ -3,7 +3,7 @@
 #include "MainEnvironment.h"
 #include "SerialPort.h"
 
-// The production serial line: QSerialPort, the system's port list, the choice stored in
+// The production serial line: the platform's serial port and port list, the choice stored in
 // config.ini on every successful open.
 class SerialLink : public LinkService {
   public:

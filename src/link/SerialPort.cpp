@@ -1,9 +1,12 @@
 #include "SerialPort.h"
 
+#include "SerialPorts.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
+#include <QSerialPortInfo>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -12,9 +15,9 @@
 #include <unistd.h>
 #endif
 
-namespace {
+struct SerialPort::Device : QSerialPort {};
 
-constexpr int kRates[] = {1200, 2400, 4800, 9600, 19200};
+namespace {
 
 #ifdef Q_OS_UNIX
 // QSerialPort resolves a bare name below /dev and takes a path as it is; do the same here.
@@ -55,12 +58,6 @@ SerialPort::~SerialPort() {
     close();
 }
 
-int SerialPort::baudRate(int baudIndex) {
-    if (baudIndex < 0 || baudIndex >= int(std::size(kRates)))
-        return 0;
-    return kRates[baudIndex];
-}
-
 bool SerialPort::open(const QString& name, int baudIndex) {
     close();
     m_name = name;
@@ -69,7 +66,7 @@ bool SerialPort::open(const QString& name, int baudIndex) {
     speed_t keptSpeed = B9600;
     const bool keepSpeed = rate == 0 && driverSpeed(name, &keptSpeed);
 #endif
-    m_port = std::make_unique<QSerialPort>();
+    m_port = std::make_unique<Device>();
     m_port->setPortName(name);
     if (!m_port->open(QIODevice::ReadWrite)) {
         m_port.reset();
@@ -149,4 +146,16 @@ QByteArray SerialPort::read(qint64 maxBytes) {
     if (!isOpen())
         return {};
     return m_port->read(maxBytes);
+}
+
+QStringList ListSerialPorts() {
+    QStringList names;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : ports)
+        names << info.portName();
+    return names;
+}
+
+QString PlatformPortName(const QString& name) {
+    return name;
 }

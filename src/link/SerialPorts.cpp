@@ -2,14 +2,14 @@
 
 #include "Ini.h"
 
-#include <QSerialPortInfo>
+namespace {
+constexpr int kRates[] = {1200, 2400, 4800, 9600, 19200};
+}
 
-QStringList ListSerialPorts() {
-    QStringList names;
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo& info : ports)
-        names << info.portName();
-    return names;
+int SerialPort::baudRate(int baudIndex) {
+    if (baudIndex < 0 || baudIndex >= int(std::size(kRates)))
+        return 0;
+    return kRates[baudIndex];
 }
 
 bool OpenPort(SerialPort& port, const QString& name, int baudIndex, const QString& configPath) {

@@ -5,8 +5,14 @@
 #include <QString>
 #include <QStringList>
 
-// The serial ports of the computer in enumeration order, as names that OpenPort accepts.
+// The serial ports of the computer in enumeration order, as names that OpenPort accepts: the
+// system's port list on Linux, the values of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM on Windows.
 QStringList ListSerialPorts();
+
+// The name that is kept and opened for a configured or chosen port. Windows takes the first
+// four characters (COM12 opens COM1, and COM1 is stored); Linux keeps names such as ttyUSB0
+// whole, since a cut one names another port or none.
+QString PlatformPortName(const QString& name);
 
 // Closes the port, opens the name afresh with the baud index and, on success only, stores both
 // in comSet/comid and comSet/baudrate of the configuration file. Shows no message.

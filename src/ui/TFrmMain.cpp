@@ -8,6 +8,7 @@
 #include "MainCycleDisplay.h"
 #include "PollCycle.h"
 #include "ProgramIcon.h"
+#include "SerialPorts.h"
 #include "TFrmComSet.h"
 #include "TFrmLine.h"
 #include "TFrmLineSet.h"
@@ -369,8 +370,8 @@ void TFrmMain::LoadTimeTimer() {
     const QString path = configPath();
     const QString comid = IniReadString(path, QStringLiteral("comSet"), QStringLiteral("comid"));
     if (!comid.isEmpty()) {
-        // The name is kept whole: cutting "COM10" or "ttyUSB0" opens the wrong port or none.
-        m_state.PortName = comid;
+        // Whole on Linux (a cut "ttyUSB0" names no port); four characters on Windows.
+        m_state.PortName = PlatformPortName(comid);
         m_state.BaudIndex =
             IniReadInteger(path, QStringLiteral("comSet"), QStringLiteral("baudrate"));
         if (m_env.link->open(m_state.PortName, m_state.BaudIndex)) {
@@ -410,7 +411,7 @@ bool TFrmMain::firstRunPortChoice() {
     if (m_env.runComSet)
         m_env.runComSet(dialog);
     // The choice is taken however the dialog was closed: it has no cancel button.
-    m_state.PortName = dialog.ComboBox1->currentText();
+    m_state.PortName = PlatformPortName(dialog.ComboBox1->currentText());
     m_state.BaudIndex = dialog.ComboBox2->currentIndex();
     return m_env.link->open(m_state.PortName, m_state.BaudIndex);
 }
@@ -446,7 +447,7 @@ void TFrmMain::muComSetClick() {
         return;
     }
     m_state.BaudIndex = dialog.ComboBox2->currentIndex();
-    m_state.PortName = dialog.ComboBox1->currentText();
+    m_state.PortName = PlatformPortName(dialog.ComboBox1->currentText());
     if (m_env.link->open(m_state.PortName, m_state.BaudIndex))
         m_state.PortBusy = false;
     else
