@@ -24,26 +24,31 @@ void ChartPrint::drawPage(Chart& chart, QPainter& painter, const QSize& page, in
 
 namespace {
 
-class OrientationRestorer {
+// Orientation and margins go back to what they were however the job ends.
+class LayoutRestorer {
   public:
-    explicit OrientationRestorer(QPrinter& printer)
-        : m_printer(printer), m_saved(printer.pageLayout().orientation()) {}
-    ~OrientationRestorer() { m_printer.setPageOrientation(m_saved); }
-    OrientationRestorer(const OrientationRestorer&) = delete;
-    OrientationRestorer& operator=(const OrientationRestorer&) = delete;
+    explicit LayoutRestorer(QPrinter& printer)
+        : m_printer(printer), m_saved(printer.pageLayout()) {}
+    ~LayoutRestorer() { m_printer.setPageLayout(m_saved); }
+    LayoutRestorer(const LayoutRestorer&) = delete;
+    LayoutRestorer& operator=(const LayoutRestorer&) = delete;
 
   private:
     QPrinter& m_printer;
-    QPageLayout::Orientation m_saved;
+    QPageLayout m_saved;
 };
 
 } // namespace
 
 QString ChartPrint::print(Chart& chart, QPrinter& printer, int marginPercent) {
-    const OrientationRestorer restorer(printer);
+    const LayoutRestorer restorer(printer);
     if (!printer.setPageOrientation(QPageLayout::Landscape))
         return QStringLiteral("The printer \"%1\" cannot print in landscape orientation.")
             .arg(printer.printerName());
+    // The margins are taken from the printable area, the paper less what the printer cannot
+    // reach, not from inside the layout's default margins.
+    const QPageLayout landscape = printer.pageLayout();
+    printer.setPageMargins(landscape.minimumMargins(), landscape.units());
     printer.setDocName(QStringLiteral("Chart1"));
     QPainter painter;
     if (!painter.begin(&printer))

@@ -19,8 +19,9 @@ class ChartPrint {
     // Draws the chart stretched into a page of the given size less its margins.
     static void drawPage(Chart& chart, QPainter& painter, const QSize& page, int marginPercent = 7);
 
-    // The printer's orientation is restored however the job ends. Returns an empty text
-    // on success, otherwise what went wrong.
+    // The page is the printer's printable area. The printer's orientation and margins are
+    // restored however the job ends. Returns an empty text on success, otherwise what went
+    // wrong.
     static QString print(Chart& chart, QPrinter& printer, int marginPercent = 7);
     // The same page on an image: white, the image's size taken as the page, its dots per
     // metre as the resolution.

@@ -67,6 +67,7 @@ void TestTFrmPrint::printsOneLandscapePageAndRestoresOrientation() {
     for (int i = 0; i < 100; ++i)
         chart.appendPoint(0, float(i % 10));
     chart.setFoot({QStringLiteral("foot")});
+    chart.plot()->setBackground(Qt::black); // the panel's extent shows on the white paper
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(dir.filePath(QStringLiteral("chart.pdf")));
@@ -83,6 +84,26 @@ void TestTFrmPrint::printsOneLandscapePageAndRestoresOrientation() {
             .match(text);
     QVERIFY(box.hasMatch());
     QVERIFY(box.captured(1).toDouble() > box.captured(2).toDouble());
+    // 7 % in from the edges of the printable area, which is the whole paper for a PDF.
+    const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+    if (pdftoppm.isEmpty())
+        QSKIP("pdftoppm (poppler-utils) is needed to look at the page");
+    QCOMPARE(QProcess::execute(pdftoppm, {"-r", "72", "-png", "-singlefile",
+                                          printer.outputFileName(), dir.filePath("page")}),
+             0);
+    const QImage page(dir.filePath("page.png"));
+    QRect panel;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            panel |= qGray(page.pixel(x, y)) < 128 ? QRect(x, y, 1, 1) : QRect();
+    const QRect want = ChartPrint::pageRect(page.width(), page.height());
+    QVERIFY2(want.adjusted(-1, -1, 1, 1).contains(panel) &&
+                 panel.contains(want.adjusted(1, 1, -1, -1)),
+             qPrintable(QStringLiteral("%1,%2 %3x%4")
+                            .arg(panel.x())
+                            .arg(panel.y())
+                            .arg(panel.width())
+                            .arg(panel.height())));
 }
 
 // The chart's white panel covers exactly the page less 7 % on each side.
