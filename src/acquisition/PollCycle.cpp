@@ -74,6 +74,7 @@ bool PollCycle::tick() {
 
     m_running = true;
     m_anyOn = false;
+    m_requested.fill(false);
     m_polled = 0;
     m_startMs = now;
     m_rowMs = RowMoment(now + estimatedPollMs(pollCount()));
@@ -98,8 +99,7 @@ void PollCycle::poll(int address, char command) {
                 continue;
             }
             m_anyOn = true;
-            m_display.setPanelColor(n, CycleDisplay::Pressure, kYellow);
-            m_display.setPanelColor(n, CycleDisplay::Temperature, kYellow);
+            m_requested[n] = true;
             if (m_state.PortBusy)
                 continue;
             ++m_polled;
@@ -141,6 +141,14 @@ void PollCycle::poll(int address, char command) {
 }
 
 void PollCycle::collect() {
+    // The yellow of the requests goes up in the step that takes the replies, so no repaint
+    // falls between them: only an instrument that did not answer is ever seen yellow.
+    for (int n = 1; n <= SharedState::kInstruments; ++n) {
+        if (m_requested[n]) {
+            m_display.setPanelColor(n, CycleDisplay::Pressure, kYellow);
+            m_display.setPanelColor(n, CycleDisplay::Temperature, kYellow);
+        }
+    }
     QString error;
     bool complete = true;
     if (!m_state.PortBusy) {

@@ -1,5 +1,6 @@
 #include "../faults/FaultHarness.h"
 #include "Chart.h"
+#include "Protocol.h"
 
 #include <QAction>
 #include <QDirIterator>
@@ -72,10 +73,36 @@ void TestLiveIntegration::recordsEverySecond() {
         QTest::qWait(historyMs);
         historyChartPoints = main->Chart1->pointCount(0);
     };
+    // The panels as a repaint would find them, sampled all through the run: a switched-on
+    // panel is yellow exactly when the last read brought no reply for it.
+    int samples = 0, yellow = 0;
+    QStringList wrongColours;
+    QTimer sampler;
+    sampler.setInterval(3);
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        if (serial.watched.unclaimedReads.isEmpty())
+            return;
+        QByteArray buffer = serial.watched.unclaimedReads.last().leftJustified(256, '\0');
+        QSet<int> answered;
+        for (const QByteArray& reply : FindReplies(buffer)) {
+            const Reading reading = DecodeReading(reply);
+            answered << reading.address * 2 + (reading.command == '4');
+        }
+        for (int n : on) {
+            for (bool temperature : {false, true}) {
+                const bool isYellow = main->panelColor(n, temperature) == 0x00FFFF;
+                ++samples;
+                yellow += isYellow;
+                if (isYellow == answered.contains(n * 2 + temperature))
+                    wrongColours << QStringLiteral("%1%2").arg(n).arg(temperature ? 'T' : 'P');
+            }
+        }
+    });
     {
         TFrmMain window(env);
         main = &window;
         window.show();
+        sampler.start();
         QTest::qWait(seconds * 1000 / 2);
         if (historyMs > 0) {
             window.muPrint->trigger();
@@ -98,6 +125,9 @@ void TestLiveIntegration::recordsEverySecond() {
                 QCOMPARE(window.panel(n, false)->text(), QStringLiteral("0.0"));
         }
         QVERIFY(window.Chart1->pointCount(0) >= 2);
+        sampler.stop();
+        qInfo("panels yellow in %d of %d samples", yellow, samples);
+        QVERIFY2(wrongColours.isEmpty(), qPrintable(wrongColours.mid(0, 20).join(' ')));
         window.close();
         QTRY_VERIFY(!window.isVisible()); // once a cycle in flight has read its replies
     }
