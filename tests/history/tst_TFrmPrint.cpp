@@ -67,7 +67,6 @@ void TestTFrmPrint::printsOneLandscapePageAndRestoresOrientation() {
     for (int i = 0; i < 100; ++i)
         chart.appendPoint(0, float(i % 10));
     chart.setFoot({QStringLiteral("foot")});
-    chart.plot()->setBackground(Qt::black); // the panel's extent shows on the white paper
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(dir.filePath(QStringLiteral("chart.pdf")));
@@ -84,26 +83,6 @@ void TestTFrmPrint::printsOneLandscapePageAndRestoresOrientation() {
             .match(text);
     QVERIFY(box.hasMatch());
     QVERIFY(box.captured(1).toDouble() > box.captured(2).toDouble());
-    // 7 % in from the edges of the printable area, which is the whole paper for a PDF.
-    const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
-    if (pdftoppm.isEmpty())
-        QSKIP("pdftoppm (poppler-utils) is needed to look at the page");
-    QCOMPARE(QProcess::execute(pdftoppm, {"-r", "72", "-png", "-singlefile",
-                                          printer.outputFileName(), dir.filePath("page")}),
-             0);
-    const QImage page(dir.filePath("page.png"));
-    QRect panel;
-    for (int y = 0; y < page.height(); ++y)
-        for (int x = 0; x < page.width(); ++x)
-            panel |= qGray(page.pixel(x, y)) < 128 ? QRect(x, y, 1, 1) : QRect();
-    const QRect want = ChartPrint::pageRect(page.width(), page.height());
-    QVERIFY2(want.adjusted(-1, -1, 1, 1).contains(panel) &&
-                 panel.contains(want.adjusted(1, 1, -1, -1)),
-             qPrintable(QStringLiteral("%1,%2 %3x%4")
-                            .arg(panel.x())
-                            .arg(panel.y())
-                            .arg(panel.width())
-                            .arg(panel.height())));
 }
 
 // The chart's white panel covers exactly the page less 7 % on each side.
@@ -241,6 +220,7 @@ void TestTFrmPrint::exportsThePrintedPage() {
     form.CheckBoxes[1]->setChecked(true);
     form.Button1Click();
     form.Timer1Timer();
+    form.Chart1->plot()->setBackground(Qt::black); // the panel's extent shows on white paper
     const QDir out(dir.filePath(QStringLiteral("out")));
     QString suggested;
     form.setSaveFileChooser([&](QWidget*, const QString& offered) {
@@ -281,7 +261,8 @@ void TestTFrmPrint::exportsThePrintedPage() {
         QVERIFY(page.load(out.filePath(name)));
         QCOMPARE(page.size(), ChartExport::kImageSize);
     }
-    // Everything drawn lies inside the margins and reaches across them; the curve is there.
+    // The panel fills the page less 7 % on each side, the page being the paper less what the
+    // printer cannot reach (nothing for a PDF); the curve is there.
     const QRect margins = ChartPrint::pageRect(page.width(), page.height()).adjusted(-1, -1, 1, 1);
     QRect drawn;
     int curve = 0;
@@ -294,7 +275,7 @@ void TestTFrmPrint::exportsThePrintedPage() {
         }
     }
     QVERIFY(margins.contains(drawn));
-    QVERIFY(drawn.width() > margins.width() * 9 / 10 && drawn.height() > margins.height() * 8 / 10);
+    QVERIFY(drawn.contains(margins.adjusted(2, 2, -2, -2)));
     QVERIFY2(curve > page.width() / 2, qPrintable(QString::number(curve)));
 }
 
