@@ -49,7 +49,7 @@ int PollCycle::pollCount() const {
         return 0;
     int count = 0;
     for (int n = 1; n <= SharedState::kInstruments; ++n)
-        count += m_display.isSwitchedOn(n) ? 1 : 0;
+        count += m_on[n] ? 1 : 0;
     return count;
 }
 
@@ -73,8 +73,11 @@ bool PollCycle::tick() {
     m_display.setAxisMaximum(CycleDisplay::Right, SharedState::TempAxisMax(m_state.TempFull));
 
     m_running = true;
+    // A record switch changed while the cycle runs takes effect after it, as with a tick
+    // that blocked the menus: every step works from the switches as they stand now.
+    for (int n = 1; n <= SharedState::kInstruments; ++n)
+        m_on[n] = m_display.isSwitchedOn(n);
     m_anyOn = false;
-    m_requested.fill(false);
     m_polled = 0;
     m_startMs = now;
     m_rowMs = RowMoment(now + estimatedPollMs(pollCount()));
@@ -91,7 +94,7 @@ bool PollCycle::tick() {
 void PollCycle::poll(int address, char command) {
     for (int n = address; n <= SharedState::kInstruments; ++n, command = '3') {
         if (command == '3') {
-            if (!m_display.isSwitchedOn(n)) {
+            if (!m_on[n]) {
                 m_state.PresValue[n] = 0;
                 m_display.setPanelText(n, CycleDisplay::Pressure, QStringLiteral("0.0"));
                 m_state.TempValue[n] = 0;
@@ -99,7 +102,6 @@ void PollCycle::poll(int address, char command) {
                 continue;
             }
             m_anyOn = true;
-            m_requested[n] = true;
             if (m_state.PortBusy)
                 continue;
             ++m_polled;
@@ -144,7 +146,7 @@ void PollCycle::collect() {
     // The yellow of the requests goes up in the step that takes the replies, so no repaint
     // falls between them: only an instrument that did not answer is ever seen yellow.
     for (int n = 1; n <= SharedState::kInstruments; ++n) {
-        if (m_requested[n]) {
+        if (m_on[n]) {
             m_display.setPanelColor(n, CycleDisplay::Pressure, kYellow);
             m_display.setPanelColor(n, CycleDisplay::Temperature, kYellow);
         }

@@ -87,7 +87,7 @@ class PollCycle {
     bool m_running = false;
     bool m_tickDue = false;
     bool m_anyOn = false;
-    SharedState::PerAddress<bool> m_requested{}; // switched on in this cycle: yellow at the read
+    SharedState::PerAddress<bool> m_on{}; // the record switches at the cycle's start
     int m_polled = 0;
     qint64 m_startMs = 0;
     qint64 m_rowMs = 0;             // when this cycle's row is due, ms since the epoch

@@ -315,9 +315,16 @@ void TFrmMain::closeCurveWindows(int address) {
 }
 
 void TFrmMain::curveWindowClosed(int address) {
-    muAp[address]->setChecked(false);
-    setPanelColor(address, false, ColorValue::kButtonFace);
-    setPanelColor(address, true, ColorValue::kButtonFace);
+    // The window is gone at once; its instrument is switched off once a cycle in flight ends.
+    m_cycle->runAfterCycle([this, address] {
+        if (m_closed)
+            return;
+        muAp[address]->setChecked(false);
+        m_state.PresValue[address] = 0;
+        m_state.TempValue[address] = 0;
+        setPanelColor(address, false, ColorValue::kButtonFace);
+        setPanelColor(address, true, ColorValue::kButtonFace);
+    });
 }
 
 QLabel* TFrmMain::panel(int n, bool temperature) const {
@@ -454,46 +461,62 @@ void TFrmMain::muComSetClick() {
         LoadTime->start(); // the start-up step reopens the configured port
 }
 
+// The record-switch commands take effect between cycles, as when a tick blocked the menus: a
+// cycle in flight polls, shows and records the switches it started with, and only then are
+// values zeroed, panels greyed, windows closed, the chart cleared and config.ini written.
 void TFrmMain::muApClick(QAction* item) {
     const int n = item->data().toInt();
     if (n < 1 || n > SharedState::kInstruments)
         return;
-    // The action has already inverted its own check mark.
-    if (item->isChecked()) {
-        IniWriteInteger(configPath(), QStringLiteral("OpenOrClose"), QString::number(n), 1);
-        openCurveWindow(n, false);
-        return;
-    }
-    IniWriteInteger(configPath(), QStringLiteral("OpenOrClose"), QString::number(n), 0);
-    m_state.PresValue[n] = 0;
-    m_state.TempValue[n] = 0;
-    setPanelColor(n, false, ColorValue::kButtonFace);
-    setPanelColor(n, true, ColorValue::kButtonFace);
-    closeCurveWindows(n);
+    // The action has already inverted its own check mark; the cycle no longer looks at it.
+    const bool on = item->isChecked();
+    m_cycle->runAfterCycle([this, n, on] {
+        if (m_closed)
+            return;
+        muAp[n]->setChecked(on); // a window closed meanwhile may have cleared it
+        IniWriteInteger(configPath(), QStringLiteral("OpenOrClose"), QString::number(n), on);
+        if (on) {
+            openCurveWindow(n, false);
+            return;
+        }
+        m_state.PresValue[n] = 0;
+        m_state.TempValue[n] = 0;
+        setPanelColor(n, false, ColorValue::kButtonFace);
+        setPanelColor(n, true, ColorValue::kButtonFace);
+        closeCurveWindows(n);
+    });
 }
 
 void TFrmMain::muOpenAllClick() {
-    closeCurveWindows(0);
-    for (int n = 1; n <= SharedState::kInstruments; ++n) {
-        muAp[n]->setChecked(true);
-        IniWriteInteger(configPath(), QStringLiteral("OpenOrClose"), QString::number(n), 1);
-        openCurveWindow(n, true);
-    }
+    m_cycle->runAfterCycle([this] {
+        if (m_closed)
+            return;
+        closeCurveWindows(0);
+        for (int n = 1; n <= SharedState::kInstruments; ++n) {
+            muAp[n]->setChecked(true);
+            IniWriteInteger(configPath(), QStringLiteral("OpenOrClose"), QString::number(n), 1);
+            openCurveWindow(n, true);
+        }
+    });
 }
 
 void TFrmMain::muCloseAllClick() {
-    for (int n = 1; n <= SharedState::kInstruments; ++n) {
-        muAp[n]->setChecked(false);
-        IniWriteInteger(configPath(), QStringLiteral("OpenOrClose"), QString::number(n), 0);
-        setPanelColor(n, false, ColorValue::kButtonFace);
-        setPanelColor(n, true, ColorValue::kButtonFace);
-        Chart1->clearSeries(n - 1);
-        Chart1->clearSeries(n + 7);
-    }
-    m_state.PointCount = 0;
-    Chart1->setAxisMinimum(Chart::Bottom, 0);
-    Chart1->setAxisMaximum(Chart::Bottom, 600);
-    closeCurveWindows(0);
+    m_cycle->runAfterCycle([this] {
+        if (m_closed)
+            return;
+        for (int n = 1; n <= SharedState::kInstruments; ++n) {
+            muAp[n]->setChecked(false);
+            IniWriteInteger(configPath(), QStringLiteral("OpenOrClose"), QString::number(n), 0);
+            setPanelColor(n, false, ColorValue::kButtonFace);
+            setPanelColor(n, true, ColorValue::kButtonFace);
+            Chart1->clearSeries(n - 1);
+            Chart1->clearSeries(n + 7);
+        }
+        m_state.PointCount = 0;
+        Chart1->setAxisMinimum(Chart::Bottom, 0);
+        Chart1->setAxisMaximum(Chart::Bottom, 600);
+        closeCurveWindows(0);
+    });
 }
 
 void TFrmMain::muShowAllClick() {

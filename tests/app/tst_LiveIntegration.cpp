@@ -1,6 +1,8 @@
 #include "../faults/FaultHarness.h"
 #include "Chart.h"
+#include "ColorValue.h"
 #include "Protocol.h"
+#include "TFrmLine.h"
 
 #include <QAction>
 #include <QDirIterator>
@@ -33,6 +35,8 @@ class TestLiveIntegration : public QObject {
   private slots:
     void recordsEverySecond_data();
     void recordsEverySecond();
+    void switchedOffMidCycleTakesEffectAfterIt_data();
+    void switchedOffMidCycleTakesEffectAfterIt();
 };
 
 void TestLiveIntegration::recordsEverySecond_data() {
@@ -178,6 +182,46 @@ void TestLiveIntegration::recordsEverySecond() {
     }
     // The port that opened is stored whole in the configuration.
     QCOMPARE(IniReadString(config, "comSet", "comid"), link);
+}
+
+void TestLiveIntegration::switchedOffMidCycleTakesEffectAfterIt_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("record switch") << "muAp2";
+    QTest::newRow("curve window closed") << "window";
+    QTest::newRow("close all") << "muCloseAll";
+}
+
+// The command comes while the cycle waits for the replies to its last request.
+void TestLiveIntegration::switchedOffMidCycleTakesEffectAfterIt() {
+    QFETCH(QString, command);
+    QTemporaryDir dir;
+    Simulator sim(dir.path() + "/ttySIM0");
+    QVERIFY(sim.start({"--addresses", "1,2"}) &&
+            WriteConfig(dir.path(), dir.path() + "/ttySIM0", {1, 2}));
+    WatchedLink serial(dir.path() + "/config.ini");
+    ErrorBoxes boxes;
+    QStringList errors;
+    TFrmMain window(Environment(dir.path(), &serial, boxes, errors));
+    QSignalSpy cycleEnd(&window, &TFrmMain::cycleFinished);
+    const auto waiting = [&] { // sent its last request, not yet read
+        return cycleEnd.size() > 0 &&
+               serial.watched.log.last().second == "\x04" + QByteArray("02P4\x05");
+    };
+    for (QDeadlineTimer patience(20000); !waiting() && !patience.hasExpired();)
+        QTest::qWait(1);
+    QVERIFY(waiting());
+    if (command == "window")
+        window.curveWindows().last()->parentWidget()->close();
+    else
+        window.findChild<QAction*>(command)->trigger();
+    const qsizetype rows = RecordLines(dir.path()).size();
+    QVERIFY(cycleEnd.wait(5000));
+    QCOMPARE(window.panelColor(2, false), ColorValue::kButtonFace);
+    QCOMPARE(window.Chart1->pointCount(0) == 0, command == "muCloseAll");
+    QVERIFY(cycleEnd.wait(5000));
+    QCOMPARE(window.panelColor(2, true), ColorValue::kButtonFace);
+    QCOMPARE(window.panel(2, true)->text(), QStringLiteral("0.0"));
+    QCOMPARE(RecordLines(dir.path()).size(), rows + (command == "muCloseAll" ? 1 : 2));
 }
 
 QTEST_MAIN(TestLiveIntegration)
