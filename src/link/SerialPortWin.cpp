@@ -19,7 +19,6 @@ bool deviceGone(DWORD error) {
     case ERROR_DEVICE_REMOVED:
     case ERROR_DEVICE_NOT_CONNECTED:
     case ERROR_DEV_NOT_EXIST:
-    case ERROR_NO_SUCH_DEVICE:
     case ERROR_ACCESS_DENIED:
     case ERROR_INVALID_HANDLE:
     case ERROR_GEN_FAILURE:

@@ -225,11 +225,17 @@ class TstIni : public QObject {
         QVERIFY(MakeWritable(m_path));
         QVERIFY(IniWriteString(m_path, "s", "k", "2"));
         QCOMPARE(IniReadInteger(m_path, "s", "k"), 2);
-        // The replacement file keeps the old permissions.
+        // The replacement file keeps the old permissions (on Windows: the cleared attribute).
+#ifdef Q_OS_WIN
+        QCOMPARE(QFile::permissions(m_path) & 0x6000,
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+#else
         QCOMPARE(QFile::permissions(m_path) & 0x7077,
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
+#endif
     }
 
+#ifdef Q_OS_LINUX // a small tmpfs and another user's folder
     // A write either lands whole or leaves every byte as it was; a folder that takes no new
     // file still lets a writable file take the write in place.
     void write_fullDiskOrClosedFolder_data() {
@@ -266,6 +272,7 @@ class TstIni : public QObject {
         QCOMPARE(FileBytes(path), ok ? after : before);
         QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).size(), full ? 2 : 1);
     }
+#endif
 
     void missingFolderOrFile_fails() {
         QVERIFY(!IniWriteString(m_dir.filePath("no/such/config.ini"), "s", "k", "1"));
