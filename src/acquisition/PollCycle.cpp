@@ -218,6 +218,13 @@ void PollCycle::resetChart() {
 bool PollCycle::record(QString* error) {
     m_lastRowSecond = m_clock().toMSecsSinceEpoch() / 1000;
     QString row = ComposeRecordRow(m_clock);
+    // A row goes into the file of the day its time names: rows are composed early in their
+    // second by a tick that started late in the second before, so the first row of a day
+    // would otherwise always land in the previous day's file, where no query looks for it.
+    const QDate rowDay = QDate::fromString(row.section(QLatin1Char(','), 1, 1).left(10),
+                                           QStringLiteral("yyyy-MM-dd"));
+    if (rowDay.isValid())
+        m_dailyFileName = DailyFileName(m_baseDir, rowDay);
     const bool plot = !m_state.HistoryOpen;
 
     if (plot) {

@@ -457,26 +457,30 @@ class TestPollCycle : public QObject {
         QCOMPARE(rig.rows().size(), 2);
     }
 
-    void tickAcrossMidnightWritesIntoStartingDay_data() {
-        QTest::addColumn<QDate>("day");
+    // A row goes into the file of the day its time field names, whenever the tick started.
+    void rowGoesIntoTheDayItsTimeNames_data() {
+        QTest::addColumn<QDateTime>("start");
         QTest::addColumn<QByteArray>("number");
-        QTest::newRow("within a month") << QDate(2024, 3, 15) << QByteArray("65F4E100");
-        QTest::newRow("last day of a month") << QDate(2024, 3, 31) << QByteArray("6609F900");
+        QTest::newRow("within a month")
+            << QDateTime({2024, 3, 15}, {23, 59, 59, 600}) << QByteArray("65F4E100");
+        QTest::newRow("last day of a month")
+            << QDateTime({2024, 3, 31}, {23, 59, 59, 600}) << QByteArray("6609F900");
+        QTest::newRow("last second of a day")
+            << QDateTime({2024, 3, 15}, {23, 59, 58, 700}) << QByteArray("65F4E0FF");
     }
-    void tickAcrossMidnightWritesIntoStartingDay() {
-        QFETCH(QDate, day);
+    void rowGoesIntoTheDayItsTimeNames() {
+        QFETCH(QDateTime, start);
         QFETCH(QByteArray, number);
         Rig rig{1};
-        rig.scheduler.now = QDateTime(day, QTime(23, 59, 59, 600));
+        rig.scheduler.now = start;
         rig.tick();
         QVERIFY(rig.errors.isEmpty());
-        QCOMPARE(rig.cycle.dailyFileName(), DailyFileName(rig.base.path(), day));
         const QList<QByteArray> rows = rig.rows();
         QCOMPARE(rows.size(), 1);
-        QVERIFY2(rows[0].startsWith(number + ',' +
-                                    day.addDays(1).toString("yyyy-MM-dd").toLatin1() +
-                                    " 00:00:00,"),
-                 rows[0].constData());
+        QCOMPARE(rows[0].left(9), number + ',');
+        QCOMPARE(
+            rig.cycle.dailyFileName(),
+            DailyFileName(rig.base.path(), QDate::fromString(rows[0].mid(9, 10), "yyyy-MM-dd")));
     }
 };
 
