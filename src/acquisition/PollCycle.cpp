@@ -70,7 +70,8 @@ bool PollCycle::tick() {
     const qint64 now = start.toMSecsSinceEpoch();
     m_dailyFileName = DailyFileName(m_baseDir, start.date());
 
-    m_display.setAxisMaximum(CycleDisplay::Right, SharedState::TempAxisMax(m_state.TempFull));
+    // Both ends: a wheel zoom must not keep its minimum and hide low temperatures for good.
+    m_display.setAxisRange(CycleDisplay::Right, 0, SharedState::TempAxisMax(m_state.TempFull));
 
     m_running = true;
     // A record switch changed while the cycle runs takes effect after it, as with a tick

@@ -83,7 +83,7 @@ void TFrmLine::Timer1Timer() {
     const int n = instrument();
     if (n < 1 || n > SharedState::kInstruments)
         return;
-    Chart1->setAxisMaximum(Chart::Right, SharedState::TempAxisMax(m_state.TempFull));
+    Chart1->setAxisRange(Chart::Right, 0, SharedState::TempAxisMax(m_state.TempFull));
     Chart1->setAxisRange(Chart::Left, m_state.PresY0, m_state.PresYn);
     Chart1->setSeriesPen(Series1, m_state.LineWidthPress[n],
                          ColorValue::ToQColor(m_state.LineColorPress[n]));

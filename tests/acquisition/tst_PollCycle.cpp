@@ -317,6 +317,7 @@ class TestPollCycle : public QObject {
         Rig rig{1};
         rig.tick();
         rig.state.TempFull = tempFull;
+        rig.display.axisMin[CycleDisplay::Right] = 30; // zoomed in by the wheel
         rig.state.PresY0 = y0;
         rig.state.PresYn = yn;
         rig.tick();

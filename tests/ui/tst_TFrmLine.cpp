@@ -47,6 +47,7 @@ void TestTFrmLine::tickSamplesItsOwnInstrument() {
     QVERIFY(w.Timer1->isActive() && w.Timer1->interval() == 1000);
     QDateTime now(QDate(2026, 12, 7), QTime(8, 0, 59));
     w.setClock([&now] { return now; });
+    w.Chart1->setAxisRange(Chart::Right, 30, 35); // as zoomed in by the wheel
     w.Timer1Timer();
     state.PresValue[3] = -1.5f;
     now = now.addSecs(1);
