@@ -54,6 +54,9 @@ void MainCycleDisplay::setAxisMaximum(Axis axis, double max) {
 
 void MainCycleDisplay::clearSeries(int series) {
     m_window.Chart1->clearSeries(series - 1);
+    // The times go with the points: a reset after one point would leave the new point 0
+    // reading the old one's time.
+    m_window.Chart1Readout->times().clear();
 }
 
 void MainCycleDisplay::setSeriesPen(int series, int width, int32_t color) {

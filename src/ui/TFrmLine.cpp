@@ -8,6 +8,7 @@
 #include "SharedState.h"
 
 #include <QCloseEvent>
+#include <QFrame>
 #include <QGroupBox>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -41,9 +42,15 @@ TFrmLine::TFrmLine(SharedState& state, std::function<void(int)> onClosed, QWidge
     Chart1->setSeriesPen(Series2, 1, Qt::green);
     Chart1Readout = new ChartReadout(Chart1);
 
+    // The chart sits in a lowered inner bevel that fills the window.
+    auto* bevel = new QFrame(this);
+    bevel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* inner = new QVBoxLayout(bevel);
+    inner->setContentsMargins(0, 0, 0, 0);
+    inner->addWidget(Chart1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(Chart1);
+    layout->addWidget(bevel);
 
     // Sits on top of the chart's corner; its caption is the window's only record of the address.
     GroupBox1 = new QGroupBox(this);

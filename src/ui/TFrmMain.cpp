@@ -512,6 +512,7 @@ void TFrmMain::muCloseAllClick() {
             Chart1->clearSeries(n - 1);
             Chart1->clearSeries(n + 7);
         }
+        Chart1Readout->times().clear();
         m_state.PointCount = 0;
         Chart1->setAxisMinimum(Chart::Bottom, 0);
         Chart1->setAxisMaximum(Chart::Bottom, 600);

@@ -73,6 +73,7 @@ void TestTFrmLine::tickSamplesItsOwnInstrument() {
     QCOMPARE(w.Chart1->axisMaximum(Chart::Bottom), 600.0);
     QCOMPARE(state.CurveTickCount, 2);
     QVERIFY(!w.windowIcon().isNull());
+    QCOMPARE(qobject_cast<QFrame*>(w.Chart1->parentWidget())->frameShadow(), QFrame::Sunken);
 }
 
 // One count for all windows: the tick that reaches 600 switches its own window, the others
