@@ -30,17 +30,29 @@ int main(int argc, char* argv[]) {
     // they run only on the operator's request. The polling cycle waits on timers instead.
     env.pause = [](int ms) { QThread::msleep(ms); };
     env.clock = [] { return QDateTime::currentDateTime(); };
-    env.showMessage = [](const QString& text) {
-        QMessageBox::information(QApplication::activeWindow(), QApplication::applicationName(),
-                                 text);
+    // The port steps' boxes and dialog leave the main window closable (TFrmMain::runClosable).
+    TFrmMain* mainWindow = nullptr;
+    env.showMessage = [&mainWindow](const QString& text) {
+        QMessageBox box(QMessageBox::Information, QApplication::applicationName(), text,
+                        QMessageBox::Ok, mainWindow);
+        if (mainWindow)
+            mainWindow->runClosable(box);
+        else
+            box.exec();
     };
     env.showError = [](const QString& text) {
         QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(), text);
     };
-    env.runComSet = [](TFrmComSet& dialog) { dialog.exec(); };
+    env.runComSet = [&mainWindow](TFrmComSet& dialog) {
+        if (mainWindow)
+            mainWindow->runClosable(dialog);
+        else
+            dialog.exec();
+    };
     env.runDialog = [](QDialog& dialog) { dialog.exec(); };
 
     TFrmMain window(env);
+    mainWindow = &window;
     window.show();
     return app.exec();
 }

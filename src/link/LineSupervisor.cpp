@@ -28,6 +28,11 @@ void LineSupervisor::check(const QString& name, int baudIndex) {
         m_link.close(); // opened, but failed at once: not a line to poll
 }
 
+void LineSupervisor::retry(const QString& name) {
+    m_nextTryMs = m_clockMs() + kRetryMs;
+    setLost(true, name);
+}
+
 void LineSupervisor::setLost(bool lost, const QString& name) {
     m_lost = lost;
     if (m_report)

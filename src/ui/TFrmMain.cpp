@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -363,6 +364,14 @@ void TFrmMain::showErrorOnce(const QString& text) {
 
 void TFrmMain::LoadTimeTimer() {
     LoadTime->stop();
+    if (m_closed)
+        return;
+    // The step takes the line over: never while a cycle waits for its replies (after a failed
+    // port change the cycle goes on ticking), and nothing of it shows before that cycle ends.
+    if (m_cycle->running()) {
+        m_cycle->runAfterCycle([this] { LoadTimeTimer(); });
+        return;
+    }
     for (int n = 1; n <= SharedState::kInstruments; ++n) {
         if (!muAp[n]->isChecked())
             continue;
@@ -381,16 +390,7 @@ void TFrmMain::LoadTimeTimer() {
         m_state.PortName = PlatformPortName(comid);
         m_state.BaudIndex =
             IniReadInteger(path, QStringLiteral("comSet"), QStringLiteral("baudrate"));
-        if (m_env.link->open(m_state.PortName, m_state.BaudIndex)) {
-            m_state.PortBusy = false;
-            SecCy->start();
-        } else {
-            if (m_env.showMessage)
-                m_env.showMessage(kOpenFailedMessage);
-            muComSetClick();
-            if (!m_closed)
-                LoadTime->start();
-        }
+        openConfiguredPort();
         return;
     }
     if (firstRunPortChoice()) {
@@ -401,6 +401,38 @@ void TFrmMain::LoadTimeTimer() {
     } else if (!m_closed) {
         LoadTime->start();
     }
+}
+
+void TFrmMain::openConfiguredPort() {
+    if (m_env.link->open(m_state.PortName, m_state.BaudIndex)) {
+        m_state.PortBusy = false;
+        SecCy->start();
+        return;
+    }
+    if (m_env.showMessage)
+        m_env.showMessage(kOpenFailedMessage);
+    // Cycles may have started while the box was open: the settings wait for the one in
+    // flight, and the step goes on only once they have returned.
+    m_cycle->runAfterCycle([this] {
+        if (m_closed)
+            return;
+        switch (comSetCommand()) {
+        case ComSet::Cancelled:
+            // Nobody chose another port: an unattended recorder must not stop at boxes. The
+            // cycle runs, and the configured port is tried every 2 s, shown in the status line.
+            if (m_line)
+                m_line->retry(m_state.PortName);
+            if (!SecCy->isActive())
+                SecCy->start();
+            break;
+        case ComSet::Opened:
+        case ComSet::Failed:
+            LoadTime->start(); // once more, with the port then configured
+            break;
+        case ComSet::Ended:
+            break;
+        }
+    });
 }
 
 bool TFrmMain::firstRunPortChoice() {
@@ -417,6 +449,8 @@ bool TFrmMain::firstRunPortChoice() {
     dialog.BtnCl->hide();
     if (m_env.runComSet)
         m_env.runComSet(dialog);
+    if (m_closed)
+        return false; // the program was closed meanwhile: no port is opened after the shutdown
     // The choice is taken however the dialog was closed: it has no cancel button.
     m_state.PortName = PlatformPortName(dialog.ComboBox1->currentText());
     m_state.BaudIndex = dialog.ComboBox2->currentIndex();
@@ -425,10 +459,13 @@ bool TFrmMain::firstRunPortChoice() {
 
 void TFrmMain::muComSetClick() {
     // The dialog takes the line over: never while a cycle is still waiting for its replies.
-    if (m_cycle->running()) {
-        m_cycle->runAfterCycle([this] { muComSetClick(); });
-        return;
-    }
+    m_cycle->runAfterCycle([this] {
+        if (!m_closed)
+            comSetCommand();
+    });
+}
+
+TFrmMain::ComSet TFrmMain::comSetCommand() {
     m_state.PortBusy = true;
     QStringList ports = m_env.link->list();
     // The configured port stays on offer when the system does not list it (a symlink, a
@@ -439,7 +476,7 @@ void TFrmMain::muComSetClick() {
         if (m_env.showMessage)
             m_env.showMessage(kNoPortsMessage);
         close();
-        return;
+        return ComSet::Ended;
     }
     TFrmComSet dialog(this);
     dialog.ComboBox1->addItems(ports);
@@ -448,17 +485,37 @@ void TFrmMain::muComSetClick() {
         m_state.BaudIndex >= 0 && m_state.BaudIndex < 5 ? m_state.BaudIndex : -1);
     if (m_env.runComSet)
         m_env.runComSet(dialog);
+    if (m_closed)
+        return ComSet::Ended;
     if (!dialog.Confirmed) {
         // Cancelled: the old port stays open, so polling goes on with it.
         m_state.PortBusy = false;
-        return;
+        return ComSet::Cancelled;
     }
     m_state.BaudIndex = dialog.ComboBox2->currentIndex();
     m_state.PortName = PlatformPortName(dialog.ComboBox1->currentText());
-    if (m_env.link->open(m_state.PortName, m_state.BaudIndex))
+    if (m_env.link->open(m_state.PortName, m_state.BaudIndex)) {
         m_state.PortBusy = false;
-    else
-        LoadTime->start(); // the start-up step reopens the configured port
+        return ComSet::Opened;
+    }
+    LoadTime->start(); // the start-up step reopens the configured port
+    return ComSet::Failed;
+}
+
+void TFrmMain::runClosable(QDialog& dialog) {
+    if (m_closed)
+        return;
+    // Modal in all but the close: the menus wait for the answer.
+    dialog.setWindowModality(Qt::NonModal);
+    menuBar()->setEnabled(false);
+    QEventLoop loop;
+    connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+    QDialog* outer = std::exchange(m_closable, &dialog);
+    dialog.show();
+    loop.exec(QEventLoop::DialogExec);
+    m_closable = outer;
+    if (!outer)
+        menuBar()->setEnabled(true);
 }
 
 // The record-switch commands take effect between cycles, as when a tick blocked the menus: a
@@ -572,6 +629,9 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
     }
     FormClose();
     QMainWindow::closeEvent(event);
+    // A box or dialog of the port steps ends with the program.
+    if (m_closable)
+        m_closable->done(QDialog::Rejected);
 }
 
 void TFrmMain::FormClose() {

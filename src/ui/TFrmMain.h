@@ -11,6 +11,7 @@ class Chart;
 class LineSupervisor;
 class ChartReadout;
 class QAction;
+class QDialog;
 class QGroupBox;
 class QLabel;
 class QMdiArea;
@@ -60,6 +61,11 @@ class TFrmMain : public QMainWindow {
     // modal box waits, and a broken line or a full disk must not stack a new box every second.
     void showErrorOnce(const QString& text);
 
+    // Runs a box or dialog of the port steps as a modal one, except that the main window can
+    // still be closed meanwhile (Qt drops a close request to a window under a modal box, and
+    // the box may wait for an operator who is not there); a close ends it as rejected.
+    void runClosable(QDialog& dialog);
+
     // Controls under their given names.
     QMdiArea* mdiArea = nullptr;
     QWidget* ToolBar2 = nullptr;
@@ -101,6 +107,9 @@ class TFrmMain : public QMainWindow {
     void curveWindowClosed(int address);
     void closeCurveWindows(int address); // 0: all
     bool firstRunPortChoice();
+    enum class ComSet { Cancelled, Opened, Failed, Ended };
+    ComSet comSetCommand();
+    void openConfiguredPort();
     QString configPath() const { return m_env.configPath(); }
 
     MainEnvironment m_env;
@@ -112,5 +121,6 @@ class TFrmMain : public QMainWindow {
     QWidget* m_chartArea = nullptr;
     bool m_errorBoxOpen = false;
     bool m_closed = false;
-    bool m_closeDue = false; // a close waits for the running cycle
+    bool m_closeDue = false;       // a close waits for the running cycle
+    QDialog* m_closable = nullptr; // the box or dialog that runClosable() is showing
 };

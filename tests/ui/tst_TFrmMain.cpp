@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QMdiArea>
@@ -30,14 +31,15 @@ class FakeLink : public LinkService {
   public:
     QStringList ports;
     bool openResult = true;
-    QStringList opened; // "name@baud" of every open call
+    bool failedOpenStaysOpen = false; // open, but the line settings were refused
+    QStringList opened;               // "name@baud" of every open call
     bool isOpen = false;
     FakePort fakePort;
 
     QStringList list() override { return ports; }
     bool open(const QString& name, int baudIndex) override {
         opened << QStringLiteral("%1@%2").arg(name).arg(baudIndex);
-        isOpen = openResult;
+        isOpen = openResult || failedOpenStaysOpen;
         return openResult;
     }
     void close() override { isOpen = false; }
@@ -53,6 +55,7 @@ struct Harness {
     QStringList errors;
     int comSetRuns = 0;
     std::function<void(TFrmComSet&)> onComSet;
+    std::function<void(const QString&)> onMessage;
     std::function<void(const QString&)> onError;
     std::function<void(QDialog&)> onDialog;
     QDateTime now = QDateTime(QDate(2024, 3, 15), QTime(8, 30, 0));
@@ -66,7 +69,11 @@ struct Harness {
         env.pause = [](int) {};
         env.scheduler = &scheduler;
         env.clock = [this] { return now; };
-        env.showMessage = [this](const QString& t) { messages << t; };
+        env.showMessage = [this](const QString& t) {
+            messages << t;
+            if (onMessage)
+                onMessage(t);
+        };
         env.showError = [this](const QString& t) {
             errors << t;
             if (onError)
@@ -113,6 +120,8 @@ class TestTFrmMain : public QObject {
     void firstRun();
     void configuredPortKeptWholeAndOpened();
     void configuredPortFailingAsksAgain();
+    void deadPortAtStartUp_data();
+    void deadPortAtStartUp();
     void failedChangeWithoutConfiguredPortResumesPolling();
     void startUpReopensCurveWindowsOnce();
     void storedRange_data();
@@ -155,6 +164,8 @@ void TestTFrmMain::firstRun() {
         cancelVisible = !d.BtnCl->isHidden();
         selected = d.ComboBox1->currentText();
         baud = d.ComboBox2->currentIndex();
+        d.ComboBox1->setCurrentIndex(d.ComboBox1->count() - 1); // the operator's own choice
+        d.ComboBox2->setCurrentIndex(4);
     };
     auto w = h.make();
     w->show();
@@ -180,7 +191,7 @@ void TestTFrmMain::firstRun() {
     QVERIFY(!cancelVisible);
     QCOMPARE(selected, ports.first());
     QCOMPARE(baud, 3);
-    QCOMPARE(h.link.opened, QStringList{ports.first() + "@3"});
+    QCOMPARE(h.link.opened, QStringList{ports.last() + "@4"});
     QVERIFY(h.messages.isEmpty());
 }
 
@@ -219,6 +230,73 @@ void TestTFrmMain::configuredPortFailingAsksAgain() {
     w->LoadTimeTimer();
     QVERIFY(w->SecCy->isActive());
     QVERIFY(!w->state().PortBusy);
+}
+
+// No port left on the machine: the configured one fails and the dialog offers only it. In
+// flight: a re-run after a failed port change meets a cycle, and another starts in the box.
+void TestTFrmMain::deadPortAtStartUp_data() {
+    QTest::addColumn<QString>("comid");
+    QTest::addColumn<bool>("inFlight");
+    QTest::addColumn<QString>("closeIn");   // empty: the dialog is cancelled
+    QTest::addColumn<int>("readsAtDialog"); // -1: no dialog
+    QTest::newRow("cancelled: unattended") << "ttyUSB0" << false << "" << 0;
+    QTest::newRow("cancelled, in flight") << "ttyUSB0" << true << "" << 2;
+    QTest::newRow("closed in the box") << "ttyUSB0" << false << "box" << -1;
+    QTest::newRow("closed in the dialog") << "ttyUSB0" << false << "dialog" << 0;
+    QTest::newRow("closed in the first-run choice") << "" << false << "dialog" << 0;
+}
+
+void TestTFrmMain::deadPortAtStartUp() {
+    QFETCH(QString, comid);
+    QFETCH(bool, inFlight);
+    QFETCH(QString, closeIn);
+    Harness h;
+    IniWriteString(h.config(), "comSet", "comid", comid);
+    h.link.ports = comid.isEmpty() ? QStringList{"ttyS0"} : QStringList{};
+    h.link.openResult = false;
+    h.link.isOpen = h.link.failedOpenStaysOpen = inFlight;
+    auto w = h.make();
+    w->show();
+    w->state().PresY0 = -42;
+    w->muAp[1]->trigger();
+    w->SecCyTimer();
+    bool closable = false;
+    int readsAtDialog = -1;
+    // Shown as the program shows them; the operator answers or closes from the event loop.
+    auto show = [&](const QString& where, QDialog& d) {
+        QTimer::singleShot(0, &d, [&] {
+            closable = d.isVisible() && !QGuiApplication::modalWindow();
+            where == closeIn ? void(w->close()) : d.reject();
+        });
+        w->runClosable(d);
+    };
+    h.onMessage = [&](const QString&) {
+        w->SecCyTimer();
+        QDialog box(w.get());
+        show("box", box);
+    };
+    h.onComSet = [&](TFrmComSet& d) {
+        readsAtDialog = w->LoadTime->isActive() ? -2 : int(h.link.fakePort.readSizes.size());
+        show("dialog", d);
+    };
+    w->LoadTimeTimer();
+    QCOMPARE(h.link.opened.isEmpty(), inFlight || comid.isEmpty());
+    h.scheduler.runAll();
+    QTEST(readsAtDialog, "readsAtDialog"); // the step armed again only after the dialog
+    QCOMPARE(h.comSetRuns, readsAtDialog < 0 ? 0 : 1);
+    QVERIFY(closable);
+    QVERIFY(!w->LoadTime->isActive()); // never asked again
+    if (!closeIn.isEmpty()) {
+        QVERIFY(!w->isVisible());
+        QCOMPARE(IniReadInteger(h.config(), "mSet", "PresY0"), -42); // the shutdown writes
+        QCOMPARE(h.link.opened.size(), comid.isEmpty() ? 0 : 1);     // nothing after them
+        return;
+    }
+    QVERIFY(w->SecCy->isActive());
+    QCOMPARE(w->LineStatus->text(), QStringLiteral("通讯中断: ttyUSB0, 正在重新连接"));
+    h.link.openResult = true; // the adapter is plugged in again
+    QTRY_VERIFY_WITH_TIMEOUT(h.link.isOpen && w->LineStatus->text().isEmpty(), 15000);
+    QCOMPARE(h.messages.size(), 1);
 }
 
 // config.ini holds no port (deleted, or not writable): the re-armed step takes the first-run
@@ -356,6 +434,7 @@ void TestTFrmMain::openAllThenCloseAll() {
 
 void TestTFrmMain::closingCurveWindowUnchecksAndShutdownStoresIt() {
     Harness h;
+    h.link.isOpen = true;
     auto w = h.make();
     w->muAp[4]->trigger();
     w->state().PresY0 = -50;
@@ -369,6 +448,7 @@ void TestTFrmMain::closingCurveWindowUnchecksAndShutdownStoresIt() {
     w->close();
     QCOMPARE(IniReadInteger(h.config(), "OpenOrClose", "4"), 0);
     QCOMPARE(IniReadInteger(h.config(), "mSet", "PresY0"), -50);
+    QVERIFY(!h.link.isOpen); // the port closes with the window
 }
 
 void TestTFrmMain::commSettingsPreselectsAndCancelKeepsAll_data() {
