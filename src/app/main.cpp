@@ -19,7 +19,6 @@ int main(int argc, char* argv[]) {
     if (toolkitTexts.load(QStringLiteral("qtbase_zh_CN"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&toolkitTexts);
-    QApplication::setApplicationName(QStringLiteral("presmon"));
     QApplication::setWindowIcon(ProgramIcon()); // the dialogs' icon too
 
     SerialLink link(ConfigPath());

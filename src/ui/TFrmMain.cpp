@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateEdit>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -34,11 +35,13 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
 const QString kNoPortsMessage = QStringLiteral("在计算机上没有发现可用串口设备，程序终止");
 const QString kOpenFailedMessage = QStringLiteral("通讯端口打开失败，必须重新设置");
+const QRect kFrame(192, 113, 981, 768); // the main window's outer frame at start
 
 // Sets a flag for a scope and clears it however the scope ends.
 class FlagGuard {
@@ -57,7 +60,10 @@ class FlagGuard {
 TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
     : QMainWindow(parent), m_env(std::move(env)) {
     setObjectName(QStringLiteral("FrmMain"));
-    setGeometry(192, 113, 981, 768);
+    // 981 x 768 at 192, 113 is the frame (a move places the frame); fitFrame() takes the
+    // frame's margins off the size once they are known.
+    move(kFrame.topLeft());
+    resize(kFrame.size());
     setWindowIcon(ProgramIcon());
 
     auto* central = new QWidget(this);
@@ -254,7 +260,11 @@ void TFrmMain::FormCreate() {
     else
         WriteDefaultConfig(path);
 
-    setWindowTitle(IniReadString(path, QStringLiteral("Caption"), QStringLiteral("title")));
+    const QString caption = IniReadString(path, QStringLiteral("Caption"), QStringLiteral("title"));
+    setWindowTitle(caption);
+    // Boxes, and a window whose title is empty, show the program's name in their title bar:
+    // the caption, or nothing at all.
+    QCoreApplication::setApplicationName(caption.isEmpty() ? QStringLiteral(" ") : caption);
 
     for (int n = 1; n <= SharedState::kInstruments; ++n) {
         const QString key = QString::number(n);
@@ -632,6 +642,28 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
     // A box or dialog of the port steps ends with the program.
     if (m_closable)
         m_closable->done(QDialog::Rejected);
+}
+
+void TFrmMain::showEvent(QShowEvent* event) {
+    fitFrame();
+    QMainWindow::showEvent(event);
+}
+
+void TFrmMain::moveEvent(QMoveEvent* event) {
+    fitFrame();
+    QMainWindow::moveEvent(event);
+}
+
+void TFrmMain::fitFrame() {
+    // The frame's margins are known once the window system has framed the window: when it is
+    // created on Windows, after it is mapped under X11.
+    if (m_frameFitted || !windowHandle())
+        return;
+    const QMargins m = windowHandle()->frameMargins();
+    if (m.isNull())
+        return;
+    m_frameFitted = true;
+    resize(kFrame.marginsRemoved(m).size());
 }
 
 void TFrmMain::FormClose() {

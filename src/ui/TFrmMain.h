@@ -98,6 +98,8 @@ class TFrmMain : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
   private:
     void buildValueRow();
@@ -110,6 +112,7 @@ class TFrmMain : public QMainWindow {
     enum class ComSet { Cancelled, Opened, Failed, Ended };
     ComSet comSetCommand();
     void openConfiguredPort();
+    void fitFrame();
     QString configPath() const { return m_env.configPath(); }
 
     MainEnvironment m_env;
@@ -123,4 +126,5 @@ class TFrmMain : public QMainWindow {
     bool m_closed = false;
     bool m_closeDue = false;       // a close waits for the running cycle
     QDialog* m_closable = nullptr; // the box or dialog that runClosable() is showing
+    bool m_frameFitted = false;
 };
