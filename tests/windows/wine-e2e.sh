@@ -65,6 +65,7 @@ wait_until() {
     shift
     until "$@"; do
         [ $SECONDS -lt $until ] || fail "no $what within $wait_s s"
+        [ -z "$app" ] || kill -0 "$app" 2>/dev/null || fail "presmon.exe ended while waiting for $what"
         sleep 0.25
     done
 }
@@ -123,14 +124,23 @@ start_app
 wait_until "port dialog 通讯设置" has_window 通讯设置
 cmp "$tmp/linux/config.ini" "$cfg" || fail "default config.ini differs from the Linux build's"
 [ -n "$shot" ] && import -window root "$tmp/dialog.png"
-dialog=$(window 通讯设置)
-xdotool windowfocus --sync "$dialog" key Return
-wait_until "comid=COM1 in config.ini after confirming the dialog" \
-    grep -qa $'^comid=COM1\r$' "$cfg"
+# Enter on the dialog, again every few seconds should a slow start have missed it.
+pressed=-10
+confirmed() {
+    grep -qa $'^comid=COM1\r$' "$cfg" && return 0
+    local dialog
+    dialog=$(window 通讯设置)
+    if [ -n "$dialog" ] && [ $((SECONDS - pressed)) -ge 5 ]; then
+        xdotool windowfocus --sync "$dialog" key Return 2>/dev/null || true
+        pressed=$SECONDS
+    fi
+    return 1
+}
+wait_until "comid=COM1 in config.ini after confirming 通讯设置" confirmed
 # Closed as by the window's close button: the shutdown writes the record switches.
 wine taskkill /IM presmon.exe >>"$tmp/wine.log" 2>&1 || true
-wait_until "end of the first run" bash -c "! kill -0 $app 2>/dev/null"
-app=""
+first=$app app=""
+wait_until "end of the first run" bash -c "! kill -0 $first 2>/dev/null"
 
 # 2. Instruments 1 and 3 switched on; the second start opens COM1 without asking.
 LC_ALL=C sed -i '/^\[OpenOrClose\]/,/^\[/{s/^1=0\r$/1=1\r/;s/^3=0\r$/3=1\r/}' "$cfg"
