@@ -151,11 +151,13 @@ class TestTFrmLineSet : public QObject {
         wire(dialog);
         dialog.ComboBoxes[1]->setCurrentIndex(4);
         dialog.ComboBox17->setCurrentIndex(9);
-        dialog.Panel1->setText(from.left(1));
-        dialog.Edit1->setText(from.mid(1));
-        dialog.Panel2->setText(to.left(1));
-        dialog.Edit2->setText(to.mid(1));
         dialog.show();
+        if (from.startsWith(u'-')) // the sign toggles start at "+"
+            QTest::mouseClick(dialog.Panel1, Qt::LeftButton);
+        dialog.Edit1->setText(from.mid(1));
+        if (to.startsWith(u'-'))
+            QTest::mouseClick(dialog.Panel2, Qt::LeftButton);
+        dialog.Edit2->setText(to.mid(1));
 
         dialog.btnOkClick();
 

@@ -179,12 +179,15 @@ class TestTFrmPicAll : public QObject {
 
     void signPanelResetsDecimals() {
         auto dialog = quietDialog(&m_port);
-        dialog->ComboBox2->setCurrentIndex(2);
-        dialog->Panel1Click();
-        QCOMPARE(dialog->Panel1->text(), QStringLiteral("-"));
-        QCOMPARE(dialog->ComboBox2->currentIndex(), 0);
-        dialog->Panel1Click();
-        QCOMPARE(dialog->Panel1->text(), QStringLiteral("+"));
+        for (auto [panel, decimals] : {std::pair{dialog->Panel1, dialog->ComboBox2},
+                                       std::pair{dialog->Panel2, dialog->ComboBox3}}) {
+            decimals->setCurrentIndex(2);
+            QTest::mouseClick(panel, Qt::LeftButton);
+            QCOMPARE(panel->text(), QStringLiteral("-"));
+            QCOMPARE(decimals->currentIndex(), 0);
+            QTest::mouseClick(panel, Qt::LeftButton);
+            QCOMPARE(panel->text(), QStringLiteral("+"));
+        }
     }
 
     // typed: keys, or with a leading "IME:" text committed by an input method
