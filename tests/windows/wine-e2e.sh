@@ -106,7 +106,8 @@ wineserver -p >"$tmp/wineserver.log" 2>&1
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/display" 2>>"$tmp/xvfb.log" &
 xvfb=$!
 wait_until "Xvfb display" test -s "$tmp/display"
-export DISPLAY=:$(cat "$tmp/display")
+DISPLAY=:$(cat "$tmp/display")
+export DISPLAY
 
 mkdir "$tmp/app"
 cp -r "$stage"/. "$tmp/app/"
@@ -214,7 +215,9 @@ import -window root "$tmp/lost.png" # the status line, for a kept run
 
 # ... and given back: new rows with fresh values, stamped (local clock) after the return.
 tz=$(date +%z)
-back=$(printf '%08X' $(($(date +%s) ${tz:0:1} (10#${tz:1:2} * 3600 + 10#${tz:3:2} * 60))))
+offset=$((10#${tz:1:2} * 3600 + 10#${tz:3:2} * 60))
+[ "${tz:0:1}" = - ] && offset=$((-offset))
+back=$(printf '%08X' $(($(date +%s) + offset)))
 start_sim
 wait_until "rows after the line came back" rows_at_least 3 "$back"
 echo "wine-e2e: passed in $((SECONDS - started)) s: default config.ini as on Linux, 通讯设置 took" \
