@@ -135,6 +135,8 @@ class TestTFrmMain : public QObject {
     void dialogsHoldTheirFlagForTheirWholeLife();
     void tickShowsAndRecordsReplies();
     void portCommandsAndClosingWaitForRunningCycle();
+    void switchingOffWaitsForRunningCycle_data();
+    void switchingOffWaitsForRunningCycle();
     void errorBoxesDoNotPileUp();
 };
 
@@ -577,6 +579,34 @@ void TestTFrmMain::portCommandsAndClosingWaitForRunningCycle() {
     h.scheduler.runAll();
     QCOMPARE(readsBeforeDialog, 1);
     QVERIFY(!w->isVisible());
+}
+
+void TestTFrmMain::switchingOffWaitsForRunningCycle_data() {
+    QTest::addColumn<QString>("command");
+    QTest::newRow("record switch") << "muAp2";
+    QTest::newRow("curve window closed") << "window";
+    QTest::newRow("close all") << "muCloseAll";
+}
+
+// The cycle polls, shows and records the switches it started with; the command follows it.
+void TestTFrmMain::switchingOffWaitsForRunningCycle() {
+    QFETCH(QString, command);
+    Harness h;
+    h.link.isOpen = true;
+    auto w = h.make();
+    w->muAp[1]->trigger();
+    w->muAp[2]->trigger();
+    h.link.fakePort.pendingReads << Reply(2, '3', "00100", '4');
+    w->SecCyTimer(); // the cycle now waits between its requests
+    if (command == "window")
+        w->curveWindows()[1]->parentWidget()->close();
+    else
+        w->findChild<QAction*>(command)->trigger();
+    h.scheduler.runAll();
+    QCOMPARE(h.link.fakePort.writes.size(), 4);
+    QCOMPARE(w->panelColor(2, false), ColorValue::kButtonFace);
+    QCOMPARE(w->state().PresValue[2], 0.0f);
+    QCOMPARE(w->Chart1->pointCount(0), command == "muCloseAll" ? 0 : 1);
 }
 
 void TestTFrmMain::errorBoxesDoNotPileUp() {
