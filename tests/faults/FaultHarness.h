@@ -30,6 +30,11 @@ inline QString buildDir() {
     return qEnvironmentVariable("PRESMON_BUILD_DIR");
 }
 
+// How long a test waits for what it checks before calling it failed: generous, because two
+// shared cores under a parallel build can be many times slower than an idle machine. Tests
+// wait on the condition itself and never on a fixed time.
+constexpr int kDeadlineMs = 20000;
+
 // presmon-sim on a pseudo-terminal reached through a symlink at linkPath.
 class Simulator {
   public:
@@ -39,7 +44,7 @@ class Simulator {
     bool start(const QStringList& options) {
         m_process.start(buildDir() + "/presmon-sim", QStringList{"--link", m_link} + options);
         // The simulator prints the pseudo-terminal's name once the link is in place.
-        return m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000);
+        return m_process.waitForStarted(kDeadlineMs) && m_process.waitForReadyRead(kDeadlineMs);
     }
     void kill() {
         if (m_process.state() == QProcess::NotRunning)

@@ -73,16 +73,20 @@ void TestFullDisk::fullDiskWhileRecording_keepsSettingsAndWholeRows() {
         // The port's opening stores comid and baudrate, each a settings write on a full disk.
         TFrmMain window(Environment(disk.path(), &serial, boxes, messages));
         window.show();
+        QSignalSpy ticks(&window, &TFrmMain::cycleFinished);
         const auto* recordStatus = window.findChild<QLabel*>("RecordStatus");
         QTRY_VERIFY_WITH_TIMEOUT(recordStatus->text().startsWith(QStringLiteral("数据记录失败: ")),
-                                 5000);
-        QTest::qWait(2000); // more ticks on the full disk, still the one box
+                                 kDeadlineMs);
+        const qsizetype firstFailure = ticks.size();
+        // Two more ticks on the full disk, still the one box.
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.size() >= firstFailure + 2, kDeadlineMs);
         QCOMPARE(FileBytes(disk.path() + "/config.ini"), settings);
         QVERIFY(!QFileInfo::exists(TodayFile(disk.path())));
         QCOMPARE(boxes.shown, 1);
         disk.release();
-        QTest::qWait(3000);
-        QCOMPARE(recordStatus->text(), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(recordStatus->text(), QString(), kDeadlineMs);
+        QTRY_VERIFY_WITH_TIMEOUT(DayFile::read(TodayFile(disk.path())).lines.size() >= 3,
+                                 kDeadlineMs);
         QVERIFY(disk.fill()); // and full again for the shutdown writes
         window.muExitClick();
     }

@@ -14,25 +14,25 @@ class TestKilledWhileRecording : public QObject {
 
 namespace {
 
-// Runs the program copied into dir for ms milliseconds, then kills it with SIGKILL.
-bool RunAndKill(const QString& dir, int ms, QString* why) {
+// Runs the program copied into dir until done() holds, then kills it with SIGKILL.
+bool RunAndKill(const QString& dir, const std::function<bool()>& done, QString* why) {
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     program.setProcessEnvironment(env);
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     program.start(dir + "/presmon", {});
-    if (!program.waitForStarted(5000)) {
+    if (!program.waitForStarted(kDeadlineMs)) {
         *why = "did not start";
         return false;
     }
-    QTest::qWait(ms);
-    if (program.state() != QProcess::Running) {
+    QTest::qWaitFor([&] { return done() || program.state() != QProcess::Running; }, kDeadlineMs);
+    if (program.state() != QProcess::Running)
         *why = QStringLiteral("ended on its own with %1").arg(program.exitCode());
-        return false;
-    }
+    else if (!done())
+        *why = "fewer rows than awaited";
     program.kill();
-    return program.waitForFinished(5000);
+    return program.waitForFinished(kDeadlineMs) && why->isEmpty();
 }
 
 // Rows after the header; a row glued to a half row shows as a malformed line here.
@@ -58,9 +58,17 @@ void TestKilledWhileRecording::keepsEveryRowBeforeTheKillAndAppendsCleanly() {
     QVERIFY(sim.start({"--addresses", "1,2", "--seed", "9"}));
     QVERIFY(WriteConfig(dir.path(), link, {1, 2}));
     const QString file = TodayFile(dir.path());
+    // The program runs until the file holds this many well-formed rows after line `from`.
+    const auto rows = [&](qsizetype from, int count) {
+        return [=] {
+            QList<qint64> numbers;
+            CheckRows(DayFile::read(file), from, &numbers);
+            return numbers.size() >= count;
+        };
+    };
 
     QString why;
-    QVERIFY2(RunAndKill(dir.path(), 10500, &why), qPrintable(why));
+    QVERIFY2(RunAndKill(dir.path(), rows(1, 10), &why), qPrintable(why));
     const DayFile first = DayFile::read(file);
     QVERIFY2(first.endsWithLineEnd, "the kill left half a row");
     QVERIFY(!first.bareLineFeed);
@@ -68,16 +76,16 @@ void TestKilledWhileRecording::keepsEveryRowBeforeTheKillAndAppendsCleanly() {
     QCOMPARE(first.headers(), 1);
     QList<qint64> numbers;
     QCOMPARE(CheckRows(first, 1, &numbers), 0);
-    // About one row a second from the first tick on, none missing in between.
-    QVERIFY2(numbers.size() >= 8 && numbers.size() <= 11,
-             qPrintable(QString::number(numbers.size())));
+    // Every row the run wrote is there, each in a second of its own. Whether a busy machine
+    // let a second go by without a tick is not the kill's doing (the live test counts ticks).
+    QVERIFY(numbers.size() >= 10);
     for (int i = 1; i < numbers.size(); ++i)
-        QVERIFY2(numbers[i] - numbers[i - 1] >= 1 && numbers[i] - numbers[i - 1] <= 2,
-                 qPrintable(QStringLiteral("gap of %1 s").arg(numbers[i] - numbers[i - 1])));
+        QVERIFY2(numbers[i] > numbers[i - 1],
+                 qPrintable(QStringLiteral("row %1 after %2").arg(numbers[i]).arg(numbers[i - 1])));
     const int rowsFirstRun = int(numbers.size());
 
     // The next start goes on in the same file.
-    QVERIFY2(RunAndKill(dir.path(), 3500, &why), qPrintable(why));
+    QVERIFY2(RunAndKill(dir.path(), rows(1, rowsFirstRun + 2), &why), qPrintable(why));
     const DayFile second = DayFile::read(file);
     QVERIFY(second.bytes.startsWith(first.bytes)); // nothing written earlier was touched
     QVERIFY(second.endsWithLineEnd);
@@ -93,7 +101,7 @@ void TestKilledWhileRecording::keepsEveryRowBeforeTheKillAndAppendsCleanly() {
         QVERIFY(f.write("6A000000,2024-01-01 00:") > 0);
     }
     const qsizetype halfRow = second.lines.size();
-    QVERIFY2(RunAndKill(dir.path(), 3500, &why), qPrintable(why));
+    QVERIFY2(RunAndKill(dir.path(), rows(halfRow + 1, 2), &why), qPrintable(why));
     const DayFile third = DayFile::read(file);
     QVERIFY(third.endsWithLineEnd);
     QVERIFY(!third.bareLineFeed);

@@ -33,8 +33,10 @@ void TestPortLoss::lostLineIsClosedShownAndReopened() {
     };
     TFrmMain window(env);
     window.show();
-    QTest::qWait(2300);
-    QTRY_COMPARE_WITH_TIMEOUT(window.panelColor(1, false), 0x008000, 1500);
+    // Two rows in, with the silent instrument 3 asked every tick.
+    QTRY_VERIFY_WITH_TIMEOUT(window.panelColor(1, false) == 0x008000 &&
+                                 DayFile::read(file).lines.size() >= 3,
+                             kDeadlineMs);
     QCOMPARE(window.LineStatus->text(), QString()); // a silent instrument is no lost line
     const qsizetype rowsBefore = DayFile::read(file).lines.size() - 1;
     QVERIFY(rowsBefore >= 1);
@@ -42,7 +44,7 @@ void TestPortLoss::lostLineIsClosedShownAndReopened() {
     sim->kill();
     QElapsedTimer outage;
     outage.start();
-    QTRY_VERIFY_WITH_TIMEOUT(!window.LineStatus->text().isEmpty(), 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.LineStatus->text().isEmpty(), kDeadlineMs);
     const qint64 shownMs = outage.elapsed();
     QCOMPARE(window.LineStatus->text(), QStringLiteral("通讯中断: %1, 正在重新连接").arg(link));
     QVERIFY(!serial.port());
@@ -52,7 +54,7 @@ void TestPortLoss::lostLineIsClosedShownAndReopened() {
     QVERIFY2(cpuMs < 300, "the program spins while the line is dead");
     // The operator may pick the lost port again, though the system does not list it.
     window.muComSetClick();
-    QTRY_VERIFY(!offered.isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!offered.isEmpty(), kDeadlineMs);
     QVERIFY(offered.contains(link) && offered.last() == "selected " + link);
     // No rows of frozen values; one cycle may have been under way at the loss.
     const qsizetype rowsAtRestart = DayFile::read(file).lines.size() - 1;
@@ -62,10 +64,11 @@ void TestPortLoss::lostLineIsClosedShownAndReopened() {
     QVERIFY(sim->start({"--addresses", "1,2", "--seed", "4"}));
     QElapsedTimer back;
     back.start();
-    QTRY_VERIFY_WITH_TIMEOUT(window.LineStatus->text().isEmpty(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(window.LineStatus->text().isEmpty(), kDeadlineMs);
     const qint64 clearedMs = back.elapsed();
-    QTest::qWait(2500);
-    QTRY_COMPARE_WITH_TIMEOUT(window.panelColor(2, true), 0x008000, 1500);
+    QTRY_VERIFY_WITH_TIMEOUT(window.panelColor(2, true) == 0x008000 &&
+                                 DayFile::read(file).lines.size() - 1 >= rowsAtRestart + 2,
+                             kDeadlineMs);
     window.close();
     sim->stop();
     QVERIFY(messages.isEmpty());
