@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <ctime>
+#include <sys/resource.h>
 
 namespace {
 
@@ -124,6 +126,35 @@ class TestDailyRecord : public QObject {
         error.clear();
         QVERIFY2(AppendRecordRow(file, QString::fromLatin1(kRow2), &error), qPrintable(error));
         QVERIFY(FileBytes(file).endsWith("\r\n" + kRow2 + "\r\n"));
+    }
+
+    // The file may grow by 24 bytes only, as on a disk that fills up part-way through a row.
+    void rowThatDoesNotFitIsUndone_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::newRow("row torn") << kRow1 + "\r\n";
+        QTest::newRow("new file's header torn") << QByteArray();
+    }
+    void rowThatDoesNotFitIsUndone() {
+        QFETCH(QByteArray, before);
+        QTemporaryDir base;
+        const QString file = DailyFileName(base.path(), QDate(2024, 3, 15));
+        QVERIFY(before.isEmpty() || WriteAll(file, before));
+        const auto signalBefore = ::signal(SIGXFSZ, SIG_IGN); // the write fails, the run goes on
+        rlimit unlimited{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        rlimit small = unlimited;
+        small.rlim_cur = rlim_t(before.size() + 24);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool appended = AppendRecordRow(file, QString::fromLatin1(kRow2));
+        ::setrlimit(RLIMIT_FSIZE, &unlimited);
+        ::signal(SIGXFSZ, signalBefore);
+        QVERIFY(!appended);
+        // Nothing of the row stays; a file the append created goes, so the next gets a header.
+        QCOMPARE(QFileInfo::exists(file), !before.isEmpty());
+        QCOMPARE(FileBytes(file), before);
+        QVERIFY(AppendRecordRow(file, QString::fromLatin1(kRow2)));
+        const QByteArray start = before.isEmpty() ? RecordHeader() + "\r\n" : before;
+        QCOMPARE(FileBytes(file), start + kRow2 + "\r\n");
     }
 };
 
