@@ -24,8 +24,8 @@ void LineSupervisor::check(const QString& name, int baudIndex) {
     m_nextTryMs = now + kRetryMs;
     if (m_link.open(name, baudIndex) && m_link.port())
         setLost(false, name);
-    else if (m_link.lost())
-        m_link.close(); // opened, but failed at once: not a line to poll
+    else
+        m_link.close(); // failed at once, or opened but not configured: not a line to poll
 }
 
 void LineSupervisor::retry(const QString& name) {

@@ -11,6 +11,7 @@ class FakeLink : public LinkService {
     FakePort fake;
     bool failed = false;
     bool deviceThere = true;
+    bool halfOpens = false; // an absent device still opens but takes no line settings
     QStringList log;
     qint64 now = 0;
 
@@ -18,7 +19,8 @@ class FakeLink : public LinkService {
     bool open(const QString& name, int baudIndex) override {
         log << QStringLiteral("%1 open %2@%3").arg(now).arg(name).arg(baudIndex);
         failed = false;
-        return fake.open = deviceThere;
+        fake.open = deviceThere || halfOpens;
+        return deviceThere;
     }
     void close() override { fake.open = false; }
     Port* port() override { return fake.open && !failed ? &fake : nullptr; }
@@ -36,24 +38,33 @@ class TstLineSupervisor : public QObject {
         QTest::addColumn<bool>("fails");
         QTest::addColumn<int>("backMs");
         QTest::addColumn<int>("operatorMs");
+        QTest::addColumn<bool>("halfOpens");
         QTest::addColumn<QStringList>("log");
-        QTest::newRow("silent instruments on a live line") << false << 0 << -1 << QStringList{};
+        QTest::newRow("silent instruments on a live line")
+            << false << 0 << -1 << false << QStringList{};
         QTest::newRow("back before the first retry")
-            << true << 2000 << -1
+            << true << 2000 << -1 << false
             << QStringList{"1000 lost ttyUSB0", "3000 open ttyUSB0@4", "3000 fine"};
         QTest::newRow("back after three retries")
-            << true << 6500 << -1
+            << true << 6500 << -1 << false
             << QStringList{"1000 lost ttyUSB0", "3000 open ttyUSB0@4", "5000 open ttyUSB0@4",
                            "7000 open ttyUSB0@4", "7000 fine"};
         QTest::newRow("reopened by the operator")
-            << true << 1500 << 1500
+            << true << 1500 << 1500 << false
             << QStringList{"1000 lost ttyUSB0", "1500 open ttyUSB1@3", "1500 fine"};
+        // A failed reopen that left the port open must not pass for the line being back.
+        QTest::newRow("reopens half way while away")
+            << true << 6500 << -1 << true
+            << QStringList{"1000 lost ttyUSB0", "3000 open ttyUSB0@4", "5000 open ttyUSB0@4",
+                           "7000 open ttyUSB0@4", "7000 fine"};
     }
     void lostLine_closedShownAndRetried() {
         QFETCH(bool, fails);
         QFETCH(int, backMs);
         QFETCH(int, operatorMs);
         FakeLink link;
+        QFETCH(bool, halfOpens);
+        link.halfOpens = halfOpens;
         qint64& now = link.now;
         QStringList& log = link.log;
         LineSupervisor supervisor(
