@@ -232,9 +232,9 @@ class TestPollCycle : public QObject {
 
     void nothingSwitchedOnResetsChartAndRecordsNothing() {
         Rig rig{4};
-        for (int i = 0; i < 600; ++i)
+        for (int i = 0; i < 1200; ++i) // from here a maximum of 600 set first is refused
             rig.tick();
-        QCOMPARE(rig.display.axisMin[CycleDisplay::Bottom], 600.0);
+        QCOMPARE(rig.display.axisMin[CycleDisplay::Bottom], 1200.0);
         rig.display.on[4] = false;
         rig.state.PresY0 = 10;
         rig.state.PresYn = 20;
@@ -245,7 +245,7 @@ class TestPollCycle : public QObject {
         QVERIFY(rig.display.points[4].isEmpty());
         QCOMPARE(rig.display.texts[4][CycleDisplay::Pressure], "0.0");
         QCOMPARE(rig.leftMin(), 10.0);
-        QCOMPARE(rig.rows().size(), 600);
+        QCOMPARE(rig.rows().size(), 1200);
     }
 
     void nothingSwitchedOnLeavesNoTrace() {
@@ -447,6 +447,15 @@ class TestPollCycle : public QObject {
             const QString text = QString::fromLatin1(rows[i].mid(9, 19));
             QCOMPARE(SecondCount(QDateTime::fromString(text, "yyyy-MM-dd hh:mm:ss")), number);
         }
+    }
+
+    void cycleRightAfterARowTakesTheNextSecond() {
+        Rig rig{1};
+        rig.tick();
+        rig.tick(); // at once, while the first row's second lasts
+        const QList<QByteArray> rows = rig.rows();
+        QCOMPARE(rows[1].left(8).toLongLong(nullptr, 16),
+                 rows[0].left(8).toLongLong(nullptr, 16) + 1);
     }
 
     void clockSetBackDoesNotHoldRows() {

@@ -392,10 +392,11 @@ void TestTFrmMain::recordSwitchOpensAndClosesCurveWindow() {
 
     w->state().PresValue[3] = 12.5f;
     w->setPanelColor(3, false, 0x008000);
+    w->muAp[5]->trigger();
     w->muAp[3]->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCOMPARE(IniReadInteger(h.config(), "OpenOrClose", "3"), 0);
-    QVERIFY(w->curveWindows().isEmpty());
+    QCOMPARE(Captions(*w), QStringList{"仪表地址:5"}); // only its own window closes
     QCOMPARE(w->state().PresValue[3], 0.0f);
     QCOMPARE(w->panelColor(3, false), ColorValue::kButtonFace);
     QCOMPARE(w->panelColor(3, true), ColorValue::kButtonFace);
@@ -406,7 +407,10 @@ void TestTFrmMain::openAllThenCloseAll() {
     auto w = h.make();
     w->muAp[2]->trigger();
     w->muAp[6]->trigger();
+    w->state().PointCount = 1300;
+    w->state().CurveTickCount = 650;
     w->muOpenAll->trigger();
+    QCOMPARE(w->state().PointCount, 1300);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QStringList expected;
     for (int n = 1; n <= 8; ++n) {
@@ -416,12 +420,12 @@ void TestTFrmMain::openAllThenCloseAll() {
     }
     QCOMPARE(Captions(*w), expected);
     const auto subs = w->mdiArea->subWindowList(QMdiArea::CreationOrder);
-    QCOMPARE(subs.last()->pos(), QPoint(210, 0));
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(subs[i]->pos(), QPoint(30 * i, 0));
 
     for (int s = 0; s < 16; ++s)
         w->Chart1->appendPoint(s, 1.0f);
-    w->state().PointCount = 700;
-    w->Chart1->setAxisRange(Chart::Bottom, 600, 1200);
+    w->Chart1->setAxisRange(Chart::Bottom, 1200, 1800); // a maximum of 600 first is refused
     w->muCloseAll->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(w->curveWindows().isEmpty());
@@ -432,6 +436,7 @@ void TestTFrmMain::openAllThenCloseAll() {
     QCOMPARE(w->Chart1->axisMaximum(Chart::Bottom), 600.0);
     for (int n = 1; n <= 8; ++n)
         QVERIFY(!w->muAp[n]->isChecked());
+    QCOMPARE(w->state().CurveTickCount, 650);
 }
 
 void TestTFrmMain::closingCurveWindowUnchecksAndShutdownStoresIt() {
@@ -525,6 +530,7 @@ void TestTFrmMain::tickShowsAndRecordsReplies() {
     h.link.isOpen = true;
     auto w = h.make();
     w->muAp[1]->trigger();
+    w->muShowAll->trigger(); // the hidden chart is plotted all the same
     for (int n = 1; n <= 8; ++n) {
         w->state().LineWidthPress[n] = n % 5 + 1;
         w->state().LineColorPress[n] = ColorValue::Rgb(n, 0, 0);
@@ -534,6 +540,9 @@ void TestTFrmMain::tickShowsAndRecordsReplies() {
     h.link.fakePort.pendingReads << Reply(1, '3', "12345", '1') + Reply(1, '4', "00256", '3');
     w->SecCyTimer();
     h.scheduler.runAll();
+    QVERIFY(w->Chart1->isHidden());
+    w->muShowAll->trigger();
+    QVERIFY(!w->Chart1->isHidden());
     QCOMPARE(w->panel(1, false)->text(), QStringLiteral("12.345"));
     QCOMPARE(w->panel(1, true)->text(), QStringLiteral("25.6"));
     QCOMPARE(w->panelColor(1, false), 0x008000);
