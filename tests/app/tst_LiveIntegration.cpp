@@ -82,7 +82,7 @@ void TestLiveIntegration::recordsEverySecond() {
             QVERIFY(!window.state().HistoryOpen);
         }
         QTest::qWait(seconds * 1000 - seconds * 1000 / 2);
-        // Panels are looked at between cycles: within one they turn yellow as requests go out.
+        // Panels are looked at once a cycle has taken its replies.
         QSignalSpy cycleEnd(&window, &TFrmMain::cycleFinished);
         QVERIFY(cycleEnd.wait(2000));
         errors << boxes.texts;
