@@ -385,9 +385,13 @@ void TestTFrmMain::startUpLoadsEachPenIntoItsSeries() {
 void TestTFrmMain::recordSwitchOpensAndClosesCurveWindow() {
     Harness h;
     auto w = h.make();
+    w->show();
     w->muAp[3]->trigger();
     QCOMPARE(IniReadInteger(h.config(), "OpenOrClose", "3"), 1);
     QCOMPARE(Captions(*w), QStringList{"仪表地址:3"});
+    const QSize room = w->mdiArea->viewport()->size() - QSize(547, 454);
+    QCOMPARE(w->curveWindows()[0]->parentWidget()->pos(),
+             QPoint(room.width() / 2, room.height() / 2));
     QCOMPARE(w->curveWindows()[0]->GroupBox1->title(), QStringLiteral("03"));
 
     w->state().PresValue[3] = 12.5f;
