@@ -522,6 +522,9 @@ void TFrmMain::runClosable(QDialog& dialog) {
     connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
     QDialog* outer = std::exchange(m_closable, &dialog);
     dialog.show();
+    // A modal box takes the keyboard as it opens; so must this one (Enter, Esc).
+    dialog.raise();
+    dialog.activateWindow();
     loop.exec(QEventLoop::DialogExec);
     m_closable = outer;
     if (!outer)
