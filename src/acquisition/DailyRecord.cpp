@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+
 QString DailyFileName(const QString& baseDir, const QDate& day) {
     return QDir(baseDir).filePath(QStringLiteral("Data/%1/%2/%3.csv")
                                       .arg(day.toString(QStringLiteral("yyyy")),
@@ -77,9 +79,38 @@ bool WriteWhole(QFile& file, const QByteArray& bytes) {
     return file.flush();
 }
 
+// The reason for a failed open or write. Windows words the system's reason in the user's
+// language already; elsewhere the common ones are put into Chinese.
+QString FailureReason(const QFile& file, int error) {
+    switch (error) {
+    case ENOSPC:
+        return QStringLiteral("磁盘空间已满");
+#ifdef EDQUOT
+    case EDQUOT:
+        return QStringLiteral("超出磁盘配额");
+#endif
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有写入权限");
+    case EROFS:
+        return QStringLiteral("磁盘为只读");
+    case EIO:
+        return QStringLiteral("磁盘读写错误");
+    case EFBIG:
+        return QStringLiteral("文件过大");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("文件夹不存在或无法创建");
+    default:
+        break;
+    }
+    return file.errorString();
+}
+
 } // namespace
 
-bool AppendRecordRow(const QString& fileName, const QString& row, QString* error) {
+bool AppendCsvLine(const QString& fileName, const QByteArray& header, const QByteArray& line,
+                   QString* reason) {
     // The directories follow the file's own path, not today's date: a tick that crosses
     // midnight into a new month still writes into the folder of the day it started on.
     const QFileInfo info(fileName);
@@ -95,15 +126,16 @@ bool AppendRecordRow(const QString& fileName, const QString& row, QString* error
 
     // One write for the whole line, so a reader never meets a header without its first row
     // or a row in two pieces that were written at different times.
-    QByteArray bytes = headerDue ? RecordHeader() + "\r\n" : lineEnd;
-    bytes += row.toLatin1() + "\r\n";
+    QByteArray bytes = headerDue ? header + "\r\n" : lineEnd;
+    bytes += line + "\r\n";
     QFile file(fileName);
+    errno = 0;
     bool ok = file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
     if (ok)
-        ok = WriteWhole(file, bytes);
-    if (!ok && error)
-        *error = QStringLiteral("写入数据文件 %1 失败 (I/O error): %2")
-                     .arg(QDir::toNativeSeparators(fileName), file.errorString());
+        ok = WriteWhole(file, bytes) && SyncToDevice(file.handle());
+    const int error = errno;
+    if (!ok && reason)
+        *reason = FailureReason(file, error);
     // A row the disk took only in part is cut back off, so the next row starts on a line of its
     // own; a file this append created goes again, so that the next one writes the header.
     if (!ok && file.isOpen()) {
@@ -113,5 +145,14 @@ bool AppendRecordRow(const QString& fileName, const QString& row, QString* error
             file.remove();
     }
     file.close();
+    return ok;
+}
+
+bool AppendRecordRow(const QString& fileName, const QString& row, QString* error) {
+    QString reason;
+    const bool ok = AppendCsvLine(fileName, RecordHeader(), row.toLatin1(), &reason);
+    if (!ok && error)
+        *error = QStringLiteral("写入数据文件 %1 失败: %2")
+                     .arg(QDir::toNativeSeparators(fileName), reason);
     return ok;
 }

@@ -29,3 +29,15 @@ QByteArray RecordHeader();
 // that does not exist yet, the header line. Returns false with a readable reason in
 // *error when the file cannot be opened or written; the row is then lost.
 bool AppendRecordRow(const QString& fileName, const QString& row, QString* error = nullptr);
+
+// Appends line + CR LF to a CSV file of whole lines (the daily record, the event log): creates
+// the three directory levels above the file, writes header + CR LF first into a new file,
+// completes a line a killed run left without its end, writes in one piece and flushes the
+// file through to the device before it is closed, so a power cut loses no row that was
+// reported written. A line the disk took only in part is cut back off. On failure returns
+// false with the system's reason, in the operator's language, in *reason.
+bool AppendCsvLine(const QString& fileName, const QByteArray& header, const QByteArray& line,
+                   QString* reason = nullptr);
+
+// Pushes what the system still holds of an open file's data to the device; false on failure.
+bool SyncToDevice(int fileDescriptor);
