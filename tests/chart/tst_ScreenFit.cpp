@@ -1,0 +1,85 @@
+#include "ScreenFit.h"
+
+#include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+
+class tst_ScreenFit : public QObject {
+    Q_OBJECT
+  private slots:
+    void fitFrame_data();
+    void fitFrame();
+    void dialogFitsItsScreen_data();
+    void dialogFitsItsScreen();
+};
+
+void tst_ScreenFit::fitFrame_data() {
+    QTest::addColumn<QRect>("designed");
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QSize>("minimum");
+    QTest::addColumn<QRect>("expected");
+    const QRect laptop(0, 0, 1366, 728); // 1366 x 768 less a 40-pixel task bar
+    QTest::newRow("fits: kept") << QRect(192, 113, 981, 600) << laptop << QSize()
+                                << QRect(192, 113, 981, 600);
+    QTest::newRow("too low: moved up, not shrunk")
+        << QRect(192, 113, 981, 700) << laptop << QSize() << QRect(192, 28, 981, 700);
+    QTest::newRow("too tall: top edge, height shrunk")
+        << QRect(192, 113, 981, 768) << laptop << QSize() << QRect(192, 0, 981, 728);
+    QTest::newRow("above the area: moved down")
+        << QRect(283, -33, 800, 560) << QRect(0, 0, 910, 512) << QSize()
+        << QRect(110, 0, 800, 512);
+    QTest::newRow("offset area (task bar on the left)")
+        << QRect(0, 0, 300, 200) << QRect(60, 0, 964, 768) << QSize() << QRect(60, 0, 300, 200);
+    QTest::newRow("minimum stops the shrinking, left and top kept on screen")
+        << QRect(100, 100, 816, 639) << QRect(0, 0, 683, 480) << QSize(700, 400)
+        << QRect(0, 0, 700, 480);
+    QTest::newRow("fixed size larger than the area")
+        << QRect(-50, 300, 400, 500) << QRect(0, 0, 683, 480) << QSize(400, 500)
+        << QRect(0, 0, 400, 500);
+    QTest::newRow("no area: unchanged") << QRect(5, 5, 10, 10) << QRect() << QSize()
+                                        << QRect(5, 5, 10, 10);
+}
+
+void tst_ScreenFit::fitFrame() {
+    QFETCH(QRect, designed);
+    QFETCH(QRect, area);
+    QFETCH(QSize, minimum);
+    QFETCH(QRect, expected);
+    QCOMPARE(FitFrameToArea(designed, area, minimum), expected);
+}
+
+void tst_ScreenFit::dialogFitsItsScreen_data() {
+    QTest::addColumn<QSize>("client");
+    QTest::addColumn<bool>("fixed");
+    QTest::newRow("resizable, larger than the screen") << QSize(3000, 2000) << false;
+    QTest::newRow("resizable, small") << QSize(300, 200) << false;
+    QTest::newRow("fixed, small") << QSize(350, 172) << true;
+}
+
+void tst_ScreenFit::dialogFitsItsScreen() {
+    QFETCH(QSize, client);
+    QFETCH(bool, fixed);
+    QDialog dialog;
+    if (fixed)
+        dialog.setFixedSize(client);
+    else
+        dialog.resize(client);
+    const QRect frame = CentreWindowOnScreen(&dialog);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(area.contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                  .arg(frame.x())
+                                                  .arg(frame.y())
+                                                  .arg(frame.width())
+                                                  .arg(frame.height())));
+    QCOMPARE(dialog.pos(), frame.topLeft());
+    const QMargins margins = WindowFrameMargins(&dialog);
+    QCOMPARE(dialog.size().grownBy(margins), frame.size());
+    if (client.width() < area.width() - margins.left() - margins.right()) {
+        QCOMPARE(dialog.size(), client);
+        QVERIFY(qAbs(frame.center().x() - area.center().x()) <= 1);
+    }
+}
+
+QTEST_MAIN(tst_ScreenFit)
+#include "tst_ScreenFit.moc"
