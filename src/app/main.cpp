@@ -1,4 +1,5 @@
 #include "Ini.h"
+#include "InstanceLock.h"
 #include "ProgramIcon.h"
 #include "SerialLink.h"
 #include "TFrmComSet.h"
@@ -20,6 +21,12 @@ int main(int argc, char* argv[]) {
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&toolkitTexts);
     QApplication::setWindowIcon(ProgramIcon()); // the dialogs' icon too
+
+    InstanceLock instance(ExecutableDir());
+    if (!instance.acquire([](const QString& text) {
+            QMessageBox::information(nullptr, QApplication::applicationName(), text);
+        }))
+        return 0;
 
     SerialLink link(ConfigPath());
     MainEnvironment env;

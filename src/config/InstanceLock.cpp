@@ -1,0 +1,23 @@
+#include "InstanceLock.h"
+
+#include <QDir>
+
+InstanceLock::InstanceLock(const QString& folder)
+    : m_file(QDir(folder).filePath(QStringLiteral("presmon.lock"))) {
+    // Only an owner that is gone makes the lock stale, never its age: a run lasts for months.
+    m_file.setStaleLockTime(0);
+}
+
+bool InstanceLock::acquire(const std::function<void(const QString&)>& showMessage) {
+    if (m_file.tryLock(0))
+        return true;
+    if (m_file.error() != QLockFile::LockFailedError)
+        return true;
+    if (showMessage)
+        showMessage(busyText());
+    return false;
+}
+
+QString InstanceLock::busyText() {
+    return QStringLiteral("本文件夹中的程序已经在运行，同一文件夹只能运行一个，本次启动结束");
+}

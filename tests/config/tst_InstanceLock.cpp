@@ -1,0 +1,74 @@
+#include "InstanceLock.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+// Each start is a process of its own: this program run again with PRESMON_LOCK_FOLDER set takes
+// the folder as presmon does, prints the box's text or "held", and then waits to be killed.
+class TstInstanceLock : public QObject {
+    Q_OBJECT
+
+    static void start(QProcess& p, const QString& folder) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PRESMON_LOCK_FOLDER", folder);
+        p.setProcessEnvironment(env);
+        p.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(p.waitForStarted() && p.waitForReadyRead(20000));
+    }
+
+  private slots:
+    void secondStart_endsWithBoxUnlessFirstIsGone_data() {
+        QTest::addColumn<bool>("sameFolder");
+        QTest::addColumn<bool>("firstKilled");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("same folder") << true << false << InstanceLock::busyText();
+        QTest::newRow("other folder") << false << false << "held";
+        QTest::newRow("lock of a killed run taken over") << true << true << "held";
+    }
+    void secondStart_endsWithBoxUnlessFirstIsGone() {
+        QFETCH(bool, sameFolder);
+        QFETCH(bool, firstKilled);
+        QFETCH(QString, second);
+        QTemporaryDir dir, other;
+        QProcess first, next;
+        start(first, dir.path());
+        QCOMPARE(first.readAll(), QByteArray("held"));
+        if (firstKilled) {
+            first.kill();
+            QVERIFY(first.waitForFinished());
+        }
+        start(next, sameFolder ? dir.path() : other.path());
+        QCOMPARE(QString::fromUtf8(next.readAll()), second);
+        // The box ends the start; a start that holds its folder runs on.
+        QCOMPARE(next.waitForFinished(1000), second != "held");
+        for (QProcess* p : {&next, &first}) {
+            p->kill();
+            p->waitForFinished();
+        }
+    }
+};
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const QString folder = qEnvironmentVariable("PRESMON_LOCK_FOLDER");
+    if (folder.isEmpty()) {
+        TstInstanceLock test;
+        return QTest::qExec(&test, argc, argv);
+    }
+    InstanceLock lock(folder);
+    const bool held = lock.acquire([](const QString& text) {
+        std::fputs(text.toUtf8().constData(), stdout);
+    });
+    if (held)
+        std::fputs("held", stdout);
+    std::fflush(stdout);
+    if (!held)
+        return 1;
+    QTest::qWait(60000);
+    return 0;
+}
+
+#include "tst_InstanceLock.moc"
