@@ -116,6 +116,8 @@ class TstIni : public QObject {
         QTest::newRow("empty") << QByteArray("k=") << "";
         QTest::newRow("equals in value") << QByteArray("k=a=b") << "a=b";
         QTest::newRow("gbk") << QByteArray("k=\xd1\xb9\xc1\xa6") << "压力";
+        QTest::newRow("gbk beyond gb2312")
+            << QByteArray("k=\x89\xba\xc1\xa6\x9c\xd8\xb6\xc8") << "壓力溫度";
         QTest::newRow("cut at 2047 bytes") << "k=" + QByteArray(3000, 'a') << QString(2047, 'a');
         QTest::newRow("cut keeps no half character")
             << "k=" + QByteArray(2046, 'a') + "\xd1\xb9" << QString(2046, 'a');

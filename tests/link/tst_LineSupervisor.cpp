@@ -33,30 +33,35 @@ class TstLineSupervisor : public QObject {
     Q_OBJECT
   private slots:
     // Checked every 250 ms for 8 s; the line fails at 1 s, the device is back at backMs, and
-    // at operatorMs the operator opens a port in the settings. Reports are logged with times.
+    // at operatorMs the operator opens a port in the settings; at cancelMs a port that did not
+    // open is handed over for retries (the port dialog cancelled). Reports are logged with times.
     void lostLine_closedShownAndRetried_data() {
         QTest::addColumn<bool>("fails");
         QTest::addColumn<int>("backMs");
         QTest::addColumn<int>("operatorMs");
         QTest::addColumn<bool>("halfOpens");
+        QTest::addColumn<int>("cancelMs");
         QTest::addColumn<QStringList>("log");
         QTest::newRow("silent instruments on a live line")
-            << false << 0 << -1 << false << QStringList{};
+            << false << 0 << -1 << false << -1 << QStringList{};
         QTest::newRow("back before the first retry")
-            << true << 2000 << -1 << false
+            << true << 2000 << -1 << false << -1
             << QStringList{"1000 lost ttyUSB0", "3000 open ttyUSB0@4", "3000 fine"};
         QTest::newRow("back after three retries")
-            << true << 6500 << -1 << false
+            << true << 6500 << -1 << false << -1
             << QStringList{"1000 lost ttyUSB0", "3000 open ttyUSB0@4", "5000 open ttyUSB0@4",
                            "7000 open ttyUSB0@4", "7000 fine"};
         QTest::newRow("reopened by the operator")
-            << true << 1500 << 1500 << false
+            << true << 1500 << 1500 << false << -1
             << QStringList{"1000 lost ttyUSB0", "1500 open ttyUSB1@3", "1500 fine"};
         // A failed reopen that left the port open must not pass for the line being back.
         QTest::newRow("reopens half way while away")
-            << true << 6500 << -1 << true
+            << true << 6500 << -1 << true << -1
             << QStringList{"1000 lost ttyUSB0", "3000 open ttyUSB0@4", "5000 open ttyUSB0@4",
                            "7000 open ttyUSB0@4", "7000 fine"};
+        QTest::newRow("cancelled port retried 2 s later")
+            << false << 2000 << -1 << false << 1000
+            << QStringList{"1000 lost ttyUSB0", "3000 open ttyUSB0@4", "3000 fine"};
     }
     void lostLine_closedShownAndRetried() {
         QFETCH(bool, fails);
@@ -64,6 +69,7 @@ class TstLineSupervisor : public QObject {
         QFETCH(int, operatorMs);
         FakeLink link;
         QFETCH(bool, halfOpens);
+        QFETCH(int, cancelMs);
         link.halfOpens = halfOpens;
         qint64& now = link.now;
         QStringList& log = link.log;
@@ -78,6 +84,10 @@ class TstLineSupervisor : public QObject {
             link.deviceThere = now < 1000 || now >= backMs;
             if (now == operatorMs)
                 link.open("ttyUSB1", 3);
+            if (now == cancelMs) {
+                link.close();
+                supervisor.retry("ttyUSB0");
+            }
             supervisor.check("ttyUSB0", 4);
             // The failed port is closed at the check that finds it, never left for the cycle.
             QVERIFY(!link.lost());
