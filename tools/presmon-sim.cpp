@@ -11,7 +11,10 @@
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
+#include <fstream>
 #include <map>
+#include <optional>
+#include <sstream>
 #include <poll.h>
 #include <random>
 #include <string>
@@ -37,6 +40,14 @@ struct Options {
     unsigned seed = 0;
     bool seeded = false;
     std::string link;
+    std::string values;
+};
+
+// What the values file makes of one instrument while the program runs.
+struct Override {
+    std::optional<double> pressure;
+    std::optional<double> temperature;
+    bool silent = false;
 };
 
 struct Instrument {
@@ -61,8 +72,8 @@ struct Pending {
 
 int g_signalPipe[2] = {-1, -1};
 
-void onSignal(int) {
-    const char c = 0;
+void onSignal(int signal) {
+    const char c = signal == SIGUSR1 ? 'u' : 0;
     [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
 }
 
@@ -74,9 +85,16 @@ void onSignal(int) {
     std::fprintf(out,
                  "usage: presmon-sim [--link PATH] [--addresses 1,2,..] [--codes PT[,PT..]]\n"
                  "       [--latency MS] [--drop %%] [--corrupt %%] [--garbage %%] [--noise %%]\n"
-                 "       [--seed N] [--help]\n"
+                 "       [--seed N] [--values FILE] [--help]\n"
                  "  --codes: decimal codes '1'..'4' of pressure and temperature, one pair per\n"
-                 "           address in --addresses order, or one pair for all\n");
+                 "           address in --addresses order, or one pair for all\n"
+                 "  --values: a file read again every second and on SIGUSR1, one line per\n"
+                 "           setting, '#' starts a comment:\n"
+                 "             ADDRESS pres VALUE   answer this pressure, in the panel's unit\n"
+                 "             ADDRESS temp VALUE   answer this temperature\n"
+                 "             ADDRESS silent       stop answering anything\n"
+                 "           an address the file leaves out answers its usual wave; a missing\n"
+                 "           file leaves them all to it\n");
     std::exit(message ? 2 : 0);
 }
 
@@ -139,6 +157,8 @@ Options parseOptions(int argc, char** argv) {
             o.garbagePercent = toInt(value, 0, 100, "--garbage");
         } else if (arg == "--noise") {
             o.noisePercent = toInt(value, 0, 100, "--noise");
+        } else if (arg == "--values") {
+            o.values = value;
         } else if (arg == "--seed") {
             o.seed = unsigned(toInt(value, 0, 2147483647, "--seed"));
             o.seeded = true;
@@ -218,13 +238,56 @@ class Simulator {
         }
     }
 
-    // Milliseconds until the next answer is due, or -1 when none waits.
+    // Milliseconds until the next answer or the next read of the values file is due, or -1
+    // when nothing waits.
     int nextTimeout() const {
-        if (m_pending.empty())
-            return -1;
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
-            m_pending.front().due - Clock::now());
-        return std::max<int>(0, int(wait.count()) + 1);
+        int timeout = -1;
+        const auto until = [](Clock::time_point due) {
+            const auto wait =
+                std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
+            return std::max<int>(0, int(wait.count()) + 1);
+        };
+        if (!m_pending.empty())
+            timeout = until(m_pending.front().due);
+        if (!m_options.values.empty()) {
+            const int reload = until(m_nextReload);
+            timeout = timeout < 0 ? reload : std::min(timeout, reload);
+        }
+        return timeout;
+    }
+
+    // Reads the values file when a second has passed since the last read, or at once.
+    void reloadValues(bool now) {
+        if (m_options.values.empty() || (!now && Clock::now() < m_nextReload))
+            return;
+        m_nextReload = Clock::now() + std::chrono::seconds(1);
+        std::map<int, Override> overrides;
+        std::ifstream in(m_options.values);
+        std::string line;
+        int number = 0;
+        while (std::getline(in, line)) {
+            ++number;
+            line = line.substr(0, line.find('#'));
+            std::istringstream words(line);
+            int address = 0;
+            std::string what;
+            if (!(words >> address))
+                continue; // blank or comment only
+            words >> what;
+            double value = 0;
+            const bool hasValue = bool(words >> value);
+            Override& o = overrides[address];
+            if (what == "silent")
+                o.silent = true;
+            else if (what == "pres" && hasValue)
+                o.pressure = value;
+            else if (what == "temp" && hasValue)
+                o.temperature = value;
+            else
+                std::fprintf(stderr, "presmon-sim: %s:%d: not understood\n",
+                             m_options.values.c_str(), number);
+        }
+        m_overrides = std::move(overrides);
     }
 
     void sendDue() {
@@ -260,6 +323,10 @@ class Simulator {
         Instrument* instrument = instrumentFor(f[2]);
         if (!instrument)
             return true; // another instrument's request: stay silent
+        const auto over = m_overrides.find(instrument->address);
+        const Override* fixed = over == m_overrides.end() ? nullptr : &over->second;
+        if (fixed && fixed->silent)
+            return true;
         std::string field;
         char code = '4';
         const char command = f[4];
@@ -277,6 +344,10 @@ class Simulator {
             const double swing = pressure ? 0.1 * base : 2.0;
             double value = base + swing * std::sin(t + instrument->phase);
             value += std::normal_distribution<double>(0.0, 0.002 * base)(m_random);
+            const std::optional<double> set =
+                fixed ? (pressure ? fixed->pressure : fixed->temperature) : std::nullopt;
+            if (set)
+                value = *set;
             code = pressure ? instrument->pressureCode : instrument->temperatureCode;
             field = valueField(std::lround(value * std::pow(10.0, decimals(code))));
         }
@@ -303,6 +374,9 @@ class Simulator {
             return false;
         Instrument* instrument = instrumentFor(f[2]);
         if (!instrument)
+            return true;
+        const auto over = m_overrides.find(instrument->address);
+        if (over != m_overrides.end() && over->second.silent)
             return true;
         const char command = f[5];
         const bool digits =
@@ -339,6 +413,8 @@ class Simulator {
     std::map<int, Instrument> m_instruments;
     std::string m_input;
     std::deque<Pending> m_pending;
+    std::map<int, Override> m_overrides;
+    Clock::time_point m_nextReload = Clock::now();
 };
 
 void makeRaw(int fd) {
@@ -385,6 +461,7 @@ int main(int argc, char** argv) {
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGHUP, &action, nullptr);
+    ::sigaction(SIGUSR1, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
     if (!options.link.empty()) {
@@ -401,6 +478,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     Simulator simulator(options, master);
+    simulator.reloadValues(true);
     int status = 0;
     for (;;) {
         pollfd fds[2] = {{master, POLLIN, 0}, {g_signalPipe[0], POLLIN, 0}};
@@ -410,8 +488,15 @@ int main(int argc, char** argv) {
             status = 1;
             break;
         }
-        if (ready > 0 && fds[1].revents)
+        if (ready > 0 && fds[1].revents) {
+            char c = 0;
+            if (::read(g_signalPipe[0], &c, 1) == 1 && c == 'u') {
+                simulator.reloadValues(true);
+                continue;
+            }
             break;
+        }
+        simulator.reloadValues(false);
         if (ready > 0 && (fds[0].revents & POLLIN)) {
             char buffer[512];
             const ssize_t n = ::read(master, buffer, sizeof buffer);
