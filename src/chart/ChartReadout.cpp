@@ -59,6 +59,10 @@ void ChartReadout::setSeriesFilter(std::function<bool(int)> filter) {
     m_filter = std::move(filter);
 }
 
+void ChartReadout::setRecordedFilter(std::function<bool(int, qint64)> recorded) {
+    m_recorded = std::move(recorded);
+}
+
 ChartReadout::Reading ChartReadout::readingAt(qint64 index) const {
     Reading reading;
     if (index < 0 || index > std::numeric_limits<int>::max())
@@ -71,7 +75,8 @@ ChartReadout::Reading ChartReadout::readingAt(qint64 index) const {
         const QString title = m_chart->seriesTitle(s).trimmed();
         if (!std::isfinite(value) || title.isEmpty())
             continue;
-        reading.lines.append({s, title, m_chart->seriesPen(s).color(), value});
+        reading.lines.append({s, title, m_chart->seriesPen(s).color(), value,
+                              !m_recorded || m_recorded(s, index)});
     }
     if (reading.lines.isEmpty())
         return reading;
@@ -148,7 +153,8 @@ void ChartReadout::follow() {
     for (const Line& line : reading.lines)
         rows << QStringLiteral("<span style=\"color:%1\">%2: %3</span>")
                     .arg(line.color.name(), line.title.toHtmlEscaped(),
-                         QString::number(double(line.value), 'g', 7));
+                         line.recorded ? QString::number(double(line.value), 'g', 7)
+                                       : QStringLiteral("无记录"));
     const QString html =
         QStringLiteral("<div style=\"white-space:pre\">%1</div>").arg(rows.join(u"<br>"));
     m_box->setText(html);

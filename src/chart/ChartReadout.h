@@ -26,6 +26,7 @@ class ChartReadout : public QObject {
         QString title;
         QColor color;
         float value = 0.0f;
+        bool recorded = true; // false: the point only stands in for a second with no record
     };
     struct Reading {
         qint64 index = -1;
@@ -42,6 +43,9 @@ class ChartReadout : public QObject {
     void setStartSecond(qint64 start);
     // Only series passing the filter are listed (all by default).
     void setSeriesFilter(std::function<bool(int series)> filter);
+    // Tells which points hold a recorded value (all by default); the others are listed as
+    // having none rather than with the value that fills their place.
+    void setRecordedFilter(std::function<bool(int series, qint64 index)> recorded);
 
     // The series with a point at `index`; empty where no listed series has one.
     Reading readingAt(qint64 index) const;
@@ -66,6 +70,7 @@ class ChartReadout : public QObject {
     PointTimes m_times;
     std::optional<qint64> m_start;
     std::function<bool(int)> m_filter;
+    std::function<bool(int, qint64)> m_recorded;
     std::optional<QPoint> m_pointer;
     Reading m_current;
 };

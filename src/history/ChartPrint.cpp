@@ -1,6 +1,7 @@
 #include "ChartPrint.h"
 
 #include "Chart.h"
+#include "PrintSubmission.h"
 
 #include <QImage>
 #include <QPageLayout>
@@ -42,9 +43,16 @@ class LayoutRestorer {
 
 QString ChartPrint::print(Chart& chart, QPrinter& printer, int marginPercent) {
     const LayoutRestorer restorer(printer);
+    // A file is written by Qt itself; only a job for a printer goes through a spooler.
+    const bool spooled =
+        printer.outputFormat() == QPrinter::NativeFormat && printer.outputFileName().isEmpty();
+    if (spooled) {
+        const QString refusal = PrintSubmission::refusalBefore(printer);
+        if (!refusal.isEmpty())
+            return refusal;
+    }
     if (!printer.setPageOrientation(QPageLayout::Landscape))
-        return QStringLiteral("The printer \"%1\" cannot print in landscape orientation.")
-            .arg(printer.printerName());
+        return QStringLiteral("打印机 \"%1\" 不能横向打印。").arg(printer.printerName());
     // The margins are taken from the printable area, the paper less what the printer cannot
     // reach, not from inside the layout's default margins.
     const QPageLayout landscape = printer.pageLayout();
@@ -52,7 +60,7 @@ QString ChartPrint::print(Chart& chart, QPrinter& printer, int marginPercent) {
     printer.setDocName(QStringLiteral("Chart1"));
     QPainter painter;
     if (!painter.begin(&printer))
-        return QStringLiteral("The print job on \"%1\" could not be started.")
+        return QStringLiteral("无法在 \"%1\" 上开始打印任务。")
             .arg(printer.printerName().isEmpty() ? printer.outputFileName()
                                                  : printer.printerName());
     drawPage(chart, painter, QSize(printer.width(), printer.height()), marginPercent);
@@ -61,8 +69,8 @@ QString ChartPrint::print(Chart& chart, QPrinter& printer, int marginPercent) {
         printer.abort();
     const bool ended = painter.end();
     if (!drawn || !ended)
-        return QStringLiteral("Printing the chart failed; the job was aborted.");
-    return QString();
+        return QStringLiteral("打印曲线图失败, 打印任务已取消。");
+    return spooled ? PrintSubmission::refusalAfter(printer) : QString();
 }
 
 QString ChartPrint::print(Chart& chart, QImage& image, int marginPercent) {

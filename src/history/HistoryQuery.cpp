@@ -114,6 +114,7 @@ class RowPlacer {
         if (value > axisMaximum)
             axisMaximum += 10;
         m_result.points[series][index] = value;
+        m_result.recorded[series][index] = true;
         if (!m_titled[series]) {
             m_titled[series] = true;
             m_result.titles[series] =
@@ -160,11 +161,11 @@ class ProgressTracker {
 };
 
 QString overflowMessage() {
-    return QStringLiteral("Floating point overflow");
+    return QStringLiteral("浮点数溢出: 数值超出单精度浮点数的范围");
 }
 
 QString readFailure(const QFile& file) {
-    return QStringLiteral("I/O error reading \"%1\": %2")
+    return QStringLiteral("读取数据文件 \"%1\" 时发生输入/输出错误: %2")
         .arg(QDir::toNativeSeparators(file.fileName()), file.errorString());
 }
 
@@ -255,14 +256,16 @@ HistoryQuery::Result HistoryQuery::run(const Input& input, const Progress& progr
     const size_t count = size_t(end - *start + 1);
     for (int i = 0; i < kSeries; ++i) {
         result.titles[i] = QStringLiteral(" ");
-        if (input.ticked[i % kInstruments])
+        if (input.ticked[i % kInstruments]) {
             result.points[i].assign(count, 0.0f);
+            result.recorded[i].assign(count, false);
+        }
     }
 
     QFile file(input.filePath);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         result.outcome = Outcome::ReadFailed;
-        result.message = QStringLiteral("I/O error opening \"%1\": %2")
+        result.message = QStringLiteral("打开数据文件 \"%1\" 时发生输入/输出错误: %2")
                              .arg(QDir::toNativeSeparators(input.filePath), file.errorString());
         return result;
     }

@@ -37,6 +37,8 @@ class HistoryQuery {
         Outcome outcome = Outcome::Ok;
         QString message; // for the operator; empty when Ok
         std::array<std::vector<float>, kSeries> points;
+        // Per point, whether a value was read into it; the others keep their pre-filled 0.
+        std::array<std::vector<bool>, kSeries> recorded;
         std::array<QString, kSeries> titles;
         double leftMaximum = 50;
         double rightMaximum = 40;

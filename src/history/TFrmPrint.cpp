@@ -6,9 +6,11 @@
 #include "ChartReadout.h"
 #include "ColorValue.h"
 #include "HistoryQuery.h"
+#include "ScreenFit.h"
 #include "SharedState.h"
 #include "TgrdProgressBar.h"
 
+#include <QBoxLayout>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDateEdit>
@@ -17,6 +19,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -25,12 +28,16 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStandardPaths>
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+
+namespace {
+// Between two texts that would otherwise touch: the groups, a label and what is left of it.
+constexpr int kStripGap = 4;
+} // namespace
 
 TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     : QDialog(parent), m_state(state), m_dataBaseDir(std::move(dataBaseDir)) {
@@ -43,16 +50,28 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setFixedHeight(57);
     // Two rows of controls must fit the 800-pixel window with a CJK font.
     QFont stripFont = Panel1->font();
     stripFont.setPixelSize(11);
     Panel1->setFont(stripFont);
     Panel1->setStyleSheet(QStringLiteral("QCheckBox, QRadioButton { spacing: 2px; }"));
-    auto* strip = new QGridLayout(Panel1);
-    strip->setContentsMargins(2, 2, 2, 2);
-    strip->setVerticalSpacing(2);
-    strip->setHorizontalSpacing(1);
+    // Two groups, query (instruments, date, time) and span with the buttons: side by side
+    // in one band where the window's width holds them, else one above the other.
+    m_strip = new QBoxLayout(QBoxLayout::LeftToRight, Panel1);
+    m_strip->setContentsMargins(1, 2, 1, 2);
+    m_strip->setSpacing(2); // the date field's box and the first span's indicator
+    auto* query = new QGridLayout;
+    auto* span = new QGridLayout;
+    for (QGridLayout* group : {query, span}) {
+        group->setContentsMargins(0, 0, 0, 0);
+        group->setVerticalSpacing(2);
+        // Check boxes and radio buttons are set off by their indicators; a label is not.
+        group->setHorizontalSpacing(1);
+        group->setColumnStretch(6, 1);
+        m_strip->addLayout(group);
+    }
+    m_strip->addStretch(1);
+    QGridLayout* strip = query;
     for (int i = 0; i < 8; ++i) {
         CheckBoxes[i] = new QCheckBox(QStringLiteral("仪表 %1 数据").arg(i + 1), Panel1);
         CheckBoxes[i]->setObjectName(QStringLiteral("CheckBox%1").arg(i + 1));
@@ -75,17 +94,20 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     MaskEdit1->setMaximumWidth(60);
     // Wide enough for the whole date beside the drop-down arrow in the strip's font.
     DateTimePicker1->setMinimumWidth(DateTimePicker1->sizeHint().width());
+    for (QLabel* label : {Label3, Label1})
+        label->setContentsMargins(kStripGap, 0, 0, 0);
     strip->addWidget(Label3, 0, 4);
     strip->addWidget(DateTimePicker1, 0, 5);
     strip->addWidget(Label1, 1, 4);
     strip->addWidget(MaskEdit1, 1, 5);
     const char* spans[] = {"10分钟", "30分钟", "1小时", "2小时", "3小时", "次日前"};
+    strip = span;
     auto* spanGroup = new QButtonGroup(this);
     for (int i = 0; i < 6; ++i) {
         SpanButtons[i] = new QRadioButton(QString::fromUtf8(spans[i]), Panel1);
         SpanButtons[i]->setObjectName(QStringLiteral("rb%1").arg(i + 1));
         spanGroup->addButton(SpanButtons[i], i + 1);
-        strip->addWidget(SpanButtons[i], i % 2, 6 + i / 2);
+        strip->addWidget(SpanButtons[i], i % 2, i / 2);
     }
     SpanButtons[0]->setChecked(true);
     Button3 = new QPushButton(QStringLiteral("曲线设置"), Panel1);
@@ -96,16 +118,30 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     Button2->setObjectName(QStringLiteral("Button2"));
     Button4 = new QPushButton(QStringLiteral("导出"), Panel1);
     Button4->setObjectName(QStringLiteral("Button4"));
+    // One width for the four, as narrow as their longest text allows in the strip's font.
+    int buttonWidth = 0;
+    for (QPushButton* button : {Button3, Button1, Button2, Button4})
+        buttonWidth =
+            std::max(buttonWidth, button->fontMetrics().horizontalAdvance(button->text()) + 2);
     for (QPushButton* button : {Button3, Button1, Button2, Button4}) {
-        button->setMinimumWidth(50);
-        button->setMaximumWidth(58);
+        button->setMinimumWidth(buttonWidth);
+        button->setMaximumWidth(buttonWidth + 8);
+        // Enter in the time field or on any button runs the query; a focused 曲线设置 would
+        // otherwise take it and open its dialog.
+        button->setAutoDefault(false);
     }
-    strip->addWidget(Button3, 1, 9);
-    strip->addWidget(Button1, 1, 10);
-    strip->addWidget(Button2, 1, 11);
+    Button1->setDefault(true);
+    strip->addWidget(Button3, 1, 4);
+    strip->addWidget(Button1, 1, 5);
+    strip->addWidget(Button2, 1, 6);
     // Above 打印, so the lower row keeps its three buttons and the strip its width.
-    strip->addWidget(Button4, 0, 11);
-    strip->setColumnStretch(12, 1);
+    strip->addWidget(Button4, 0, 6);
+    strip->setColumnStretch(6, 0);
+    strip->setColumnStretch(7, 1);
+    m_oneBandWidth = stripWidth(QBoxLayout::LeftToRight);
+    // The window may narrow down to the two-band strip.
+    Panel1->setMinimumWidth(stripWidth(QBoxLayout::TopToBottom));
+    layStrip(QBoxLayout::LeftToRight);
 
     PBar = new TgrdProgressBar(this);
     PBar->setObjectName(QStringLiteral("PBar"));
@@ -116,6 +152,12 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     Chart1 = new Chart(this);
     Chart1->setObjectName(QStringLiteral("Chart1"));
     Chart1Readout = new ChartReadout(Chart1);
+    // The query fills seconds without a row with 0; the readout must not pass that off as a
+    // reading.
+    Chart1Readout->setRecordedFilter([this](int series, qint64 index) {
+        const std::vector<bool>& recorded = m_recorded[size_t(series)];
+        return index >= 0 && size_t(index) < recorded.size() && recorded[size_t(index)];
+    });
     Memo1 = new QTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->hide();
@@ -141,11 +183,47 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     Timer1->start();
 
     resize(800, 600);
-    if (const QScreen* screen = this->screen()) {
-        QRect frame(QPoint(0, 0), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
+}
+
+void TFrmPrint::showEvent(QShowEvent* event) {
+    // Fitted when shown, not when built: the opener sets the designed size in between.
+    if (!m_fitted) {
+        m_fitted = true;
+        CentreWindowOnScreen(this);
     }
+    QDialog::showEvent(event);
+}
+
+int TFrmPrint::stripWidth(QBoxLayout::Direction direction) {
+    m_strip->setDirection(direction);
+    m_strip->invalidate();
+    return m_strip->minimumSize().width() + 2 * Panel1->frameWidth();
+}
+
+void TFrmPrint::layStrip(QBoxLayout::Direction direction) {
+    m_strip->setDirection(direction);
+    m_strip->invalidate();
+    // 57 pixels as designed, more only where a large font needs it.
+    Panel1->setFixedHeight(
+        std::max(direction == QBoxLayout::LeftToRight ? 57 : 2 * 57 - 4,
+                 m_strip->minimumSize().height() + 2 * Panel1->frameWidth()));
+}
+
+void TFrmPrint::resizeEvent(QResizeEvent* event) {
+    const auto wanted =
+        width() >= m_oneBandWidth ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
+    if (m_strip->direction() != wanted)
+        layStrip(wanted);
+    QDialog::resizeEvent(event);
+}
+
+void TFrmPrint::keyPressEvent(QKeyEvent* event) {
+    // Escape would reject the window and throw the chart away; it closes by its title bar.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TFrmPrint::FormCreate() {
@@ -237,6 +315,7 @@ void TFrmPrint::Button1Click() {
     for (int n = 0; n < HistoryQuery::kSeries; ++n) {
         Chart1->setSeriesTitle(n, result.titles[n]);
         Chart1->setSeriesValues(n, std::move(result.points[n]));
+        m_recorded[n] = std::move(result.recorded[n]);
     }
     m_leftMaximum = result.leftMaximum;
     m_rightMaximum = result.rightMaximum;
@@ -254,7 +333,7 @@ void TFrmPrint::Button1Click() {
 void TFrmPrint::Button2Click() {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull()) {
-        showMessage(QStringLiteral("There is no default printer currently selected."));
+        showMessage(QStringLiteral("当前没有选定默认打印机。"));
         return;
     }
     QPrinter printer(info, QPrinter::HighResolution);

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QBoxLayout>
 #include <QDialog>
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class Chart;
 class ChartReadout;
@@ -66,11 +68,21 @@ class TFrmPrint : public QDialog {
     QTextEdit* Memo1;
     QTimer* Timer1;
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     void FormCreate();
+    int stripWidth(QBoxLayout::Direction direction); // the strip's minimum width laid so
+    void layStrip(QBoxLayout::Direction direction);
     void showMessage(const QString& text);
 
     SharedState& m_state;
+    bool m_fitted = false;
+    QBoxLayout* m_strip = nullptr; // Panel1's two groups
+    int m_oneBandWidth = 0;        // the least width that holds them side by side
     QString m_dataBaseDir;
     MessageFunction m_message;
     CurveSettingsOpener m_openCurveSettings;
@@ -81,4 +93,6 @@ class TFrmPrint : public QDialog {
     double m_rightMaximum = 40;
     // Width and colour value last handed to each series by Timer1Timer.
     std::array<std::optional<std::pair<int32_t, int32_t>>, 16> m_appliedPens;
+    // Per series and point, whether the last query read a value there.
+    std::array<std::vector<bool>, 16> m_recorded;
 };

@@ -9,7 +9,10 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
@@ -34,6 +37,12 @@ class TestTFrmPrint : public QObject {
     void exportsThePrintedPage();
     void timerAppliesPens();
     void fitsItsDesignedSize();
+    void fitsTheScreenWithTheStripInOrder_data();
+    void fitsTheScreenWithTheStripInOrder();
+    void keysStayInTheWindow_data();
+    void keysStayInTheWindow();
+    void readoutTellsAGapFromAReading();
+    void chartDesign();
 };
 
 void TestTFrmPrint::pageRect_data() {
@@ -318,5 +327,219 @@ void TestTFrmPrint::fitsItsDesignedSize() {
     QVERIFY(plot->legend->outerRect().height() < plot->axisRect()->outerRect().height());
 }
 
-QTEST_MAIN(TestTFrmPrint)
+// The strip's texts in reading order, each with the rectangle its text takes in the window.
+static QList<std::pair<QString, QRect>> StripTexts(const TFrmPrint& form) {
+    QList<std::pair<QString, QRect>> texts;
+    for (QWidget* w : form.Panel1->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        QString text;
+        int indent = 0;
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            text = button->text();
+            // Box and radio indicators stand left of the text.
+            if (!qobject_cast<QPushButton*>(w))
+                indent = w->width() - w->fontMetrics().horizontalAdvance(text);
+        } else if (auto* label = qobject_cast<QLabel*>(w)) {
+            text = label->text();
+            indent = label->contentsMargins().left();
+        } else {
+            continue;
+        }
+        const QPoint at = w->mapTo(&form, QPoint(indent, 0));
+        if (qobject_cast<QPushButton*>(w))
+            texts.append({text, QRect(w->mapTo(&form, QPoint(0, 0)), w->size())});
+        else
+            texts.append({text, QRect(at, QSize(w->fontMetrics().horizontalAdvance(text),
+                                                w->height()))});
+    }
+    return texts;
+}
+
+void TestTFrmPrint::fitsTheScreenWithTheStripInOrder_data() {
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<QString>("family"); // the application's font, empty for the default
+    QTest::addColumn<bool>("designedSize");
+    QTest::newRow("1366 x 768") << QStringLiteral("laptop") << QString() << true;
+    QTest::newRow("1024 x 768 at 150 %") << QStringLiteral("small150") << QString() << false;
+    QTest::newRow("1366 x 768, a wide font")
+        << QStringLiteral("laptop") << QStringLiteral("DejaVu Sans Mono") << false;
+    QTest::newRow("1024 x 768 at 150 %, a wide font")
+        << QStringLiteral("small150") << QStringLiteral("DejaVu Sans Mono") << false;
+}
+
+void TestTFrmPrint::fitsTheScreenWithTheStripInOrder() {
+    QFETCH(QString, screen);
+    QFETCH(QString, family);
+    QFETCH(bool, designedSize);
+    const QFont original = QApplication::font();
+    auto restore = qScopeGuard([&] { QApplication::setFont(original); });
+    if (!family.isEmpty())
+        QApplication::setFont(QFont(family, 9));
+    QScreen* target = nullptr;
+    for (QScreen* s : QGuiApplication::screens())
+        if (s->name() == screen)
+            target = s;
+    QVERIFY(target);
+    QWidget opener; // the main window, on the screen under test
+    opener.setGeometry(target->geometry().adjusted(10, 40, -10, -10));
+    opener.show();
+    QCOMPARE(opener.screen(), target);
+    SharedState state;
+    TFrmPrint form(state, QString(), &opener);
+    form.resize(800, 600);
+    form.show();
+    QVERIFY(target->availableGeometry().contains(form.frameGeometry()));
+    if (designedSize)
+        QCOMPARE(form.size(), QSize(800, 600));
+    QCOMPARE(form.Panel1->height() == 57, designedSize);
+    QVERIFY(form.Chart1->height() > 200);
+
+    const auto texts = StripTexts(form);
+    QCOMPARE(texts.size(), 20);
+    QRect all;
+    for (int i = 0; i < texts.size(); ++i) {
+        all |= texts[i].second;
+        for (int j = i + 1; j < texts.size(); ++j)
+            QVERIFY2(!texts[i].second.adjusted(-1, 0, 1, 0).intersects(texts[j].second),
+                     qPrintable(texts[i].first + QLatin1String(" touches ") + texts[j].first));
+    }
+    QVERIFY(form.Panel1->geometry().contains(all));
+
+    // Instruments in columns of two, then date over time, then the spans, the buttons last.
+    auto at = [&](QWidget* w) { return w->mapTo(&form, QPoint(0, 0)); };
+    for (int i = 0; i + 1 < 8; ++i) {
+        const QPoint a = at(form.CheckBoxes[i]), b = at(form.CheckBoxes[i + 1]);
+        QVERIFY(i % 2 == 0 ? (a.x() == b.x() && a.y() < b.y()) : a.x() < b.x());
+    }
+    QVERIFY(at(form.Label3).x() > at(form.CheckBoxes[7]).x());
+    QVERIFY(at(form.Label3).y() < at(form.Label1).y());
+    QVERIFY(at(form.DateTimePicker1).x() > at(form.Label3).x());
+    for (int i = 0; i + 1 < 6; ++i) {
+        const QPoint a = at(form.SpanButtons[i]), b = at(form.SpanButtons[i + 1]);
+        QVERIFY(i % 2 == 0 ? (a.x() == b.x() && a.y() < b.y()) : a.x() < b.x());
+    }
+    QVERIFY(at(form.SpanButtons[5]).x() < at(form.Button3).x());
+    QCOMPARE(at(form.Button1).y(), at(form.Button3).y());
+    QCOMPARE(at(form.Button2).y(), at(form.Button3).y());
+    QVERIFY(at(form.Button3).x() < at(form.Button1).x());
+    QVERIFY(at(form.Button1).x() < at(form.Button2).x());
+    QVERIFY(at(form.Button4).y() < at(form.Button2).y());
+}
+
+void TestTFrmPrint::keysStayInTheWindow_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("previews"); // how many times 预览 ran
+    QTest::newRow("Enter in the start time") << QStringLiteral("MaskEdit1") << int(Qt::Key_Enter) << 1;
+    QTest::newRow("Return in the start time") << QStringLiteral("MaskEdit1") << int(Qt::Key_Return) << 1;
+    QTest::newRow("Return on 曲线设置") << QStringLiteral("Button3") << int(Qt::Key_Return) << 1;
+    QTest::newRow("Return on 打印") << QStringLiteral("Button2") << int(Qt::Key_Return) << 1;
+    QTest::newRow("Escape") << QStringLiteral("MaskEdit1") << int(Qt::Key_Escape) << 0;
+}
+
+void TestTFrmPrint::keysStayInTheWindow() {
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(int, previews);
+    SharedState state;
+    TFrmPrint form(state, QString());
+    QStringList shown;
+    int curveSettings = 0;
+    form.setMessageFunction([&](QWidget*, const QString& text) { shown << text; });
+    form.setCurveSettingsOpener([&](QWidget*) { ++curveSettings; });
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QWidget* target = form.findChild<QWidget*>(focus);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key(key));
+    QCOMPARE(curveSettings, 0);
+    // With nothing ticked, a query says so and stops.
+    QCOMPARE(shown, QStringList(previews, QStringLiteral("请选择仪表数据 ")));
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.result(), 0);
+}
+
+void TestTFrmPrint::readoutTellsAGapFromAReading() {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("Data/2024/03"));
+    QFile file(dir.filePath(QStringLiteral("Data/2024/03/15.csv")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const qint64 start = QDateTime(QDate(2024, 3, 15), QTime(8, 0), Qt::UTC).toSecsSinceEpoch();
+    for (int k : {0, 1, 3}) // 08:00:02 has no row
+        file.write(QByteArray::number(start + k, 16) + ",t,0,21.5,\r\n");
+    file.write(QByteArray::number(start + 4, 16) + ",t,x,22,\r\n"); // an unreadable pressure
+    file.close();
+    SharedState state;
+    TFrmPrint form(state, dir.path());
+    form.DateTimePicker1->setDate(QDate(2024, 3, 15));
+    form.MaskEdit1->setText(QStringLiteral("08:00"));
+    form.CheckBoxes[0]->setChecked(true);
+    form.resize(800, 600);
+    form.show();
+    form.Button1Click();
+    auto recorded = [&](qint64 index) {
+        QStringList flags;
+        for (const ChartReadout::Line& line : form.Chart1Readout->readingAt(index).lines)
+            flags << QStringLiteral("%1=%2").arg(line.title).arg(line.recorded);
+        return flags.join(u' ');
+    };
+    QCOMPARE(recorded(1), QStringLiteral("压力1=1 温度1=1")); // a real 0 is a reading
+    QCOMPARE(recorded(2), QStringLiteral("压力1=0 温度1=0"));
+    QCOMPARE(recorded(4), QStringLiteral("压力1=0 温度1=1"));
+    // What the operator sees under the pointer at the gap.
+    QCustomPlot* plot = form.Chart1->plot();
+    plot->replot();
+    const QPoint gap(int(plot->xAxis->coordToPixel(2)), plot->axisRect()->center().y());
+    QMouseEvent move(QEvent::MouseMove, gap, plot->mapToGlobal(gap), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(plot, &move);
+    QVERIFY2(form.Chart1Readout->text().count(QStringLiteral("无记录")) == 2,
+             qPrintable(form.Chart1Readout->text()));
+    QVERIFY(!form.Chart1Readout->text().contains(QLatin1String(": 0<")));
+}
+
+void TestTFrmPrint::chartDesign() {
+    SharedState state;
+    TFrmPrint form(state, QString());
+    QCustomPlot* plot = form.Chart1->plot();
+    QCOMPARE(plot->yAxis->label(), QStringLiteral("压力(MPa)"));
+    QCOMPARE(plot->yAxis2->label(), QStringLiteral("温度(℃)"));
+    QCOMPARE(plot->xAxis->label(), QStringLiteral("时间(s)"));
+    QCOMPARE(plot->yAxis->grid()->pen().color(), QColor(255, 255, 128));
+    QVERIFY(plot->yAxis->grid()->visible());
+    QCOMPARE(plot->xAxis->grid()->pen().color(), QColor(128, 255, 128));
+    QVERIFY(plot->xAxis->grid()->visible());
+    QVERIFY(!plot->yAxis2->grid()->visible());
+    QCOMPARE(plot->yAxis->basePen().style(), Qt::DotLine);
+    QCOMPARE(plot->yAxis->range(), QCPRange(0, 50));
+    QCOMPARE(plot->yAxis2->range(), QCPRange(0, 40));
+    form.Chart1->setFoot({QStringLiteral("查询数据时间段:")});
+    QList<QCPTextElement*> texts;
+    for (int i = 0; i < plot->plotLayout()->elementCount(); ++i)
+        if (auto* text = qobject_cast<QCPTextElement*>(plot->plotLayout()->elementAt(i)))
+            if (text->visible() && text->realVisibility())
+                texts << text;
+    QCOMPARE(texts.size(), 1); // the foot; the title is hidden
+    QCOMPARE(texts[0]->text(), QStringLiteral("查询数据时间段:"));
+    QVERIFY(texts[0]->textFlags() & Qt::AlignLeft);
+}
+
+int main(int argc, char** argv) {
+    // Two screens, each taken in logical pixels: a 1366 x 768 laptop and 1024 x 768 at 150 %.
+    QTemporaryDir config;
+    const QString screens = config.filePath(QStringLiteral("screens.json"));
+    QFile json(screens);
+    if (!json.open(QIODevice::WriteOnly))
+        return 1;
+    json.write(R"({"screens": [
+        {"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768, "dpr": 1},
+        {"name": "small150", "x": 1366, "y": 0, "width": 683, "height": 512, "dpr": 1.5}]})");
+    json.close();
+    if (qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("offscreen")) ==
+        QLatin1String("offscreen"))
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens));
+    QApplication app(argc, argv);
+    TestTFrmPrint test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_TFrmPrint.moc"
