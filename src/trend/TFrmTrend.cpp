@@ -268,7 +268,8 @@ void TFrmTrend::viewChanged() {
     if (!m_haveRange)
         return;
     const QCPRange range = Chart1->plot()->xAxis->range();
-    const qint64 begin = std::max(qint64(std::floor(range.lower)), TrendReader::rangeBegin(m_request));
+    const qint64 begin =
+        std::max(qint64(std::floor(range.lower)), TrendReader::rangeBegin(m_request));
     const qint64 end = std::min(qint64(std::ceil(range.upper)), TrendReader::rangeEnd(m_request));
     if (end <= begin)
         return;
@@ -344,7 +345,7 @@ void TFrmTrend::updateTicker() {
     if (!ticker)
         return;
     const double span = axis->range().size();
-    ticker->setDateTimeFormat(span <= 2 * 3600   ? QStringLiteral("MM-dd\nhh:mm:ss")
+    ticker->setDateTimeFormat(span <= 2 * 3600    ? QStringLiteral("MM-dd\nhh:mm:ss")
                               : span <= 3 * 86400 ? QStringLiteral("MM-dd\nhh:mm")
                                                   : QStringLiteral("yyyy-MM-dd"));
 }

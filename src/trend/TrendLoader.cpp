@@ -26,31 +26,41 @@ quint64 TrendLoader::start(const TrendReader::Request& request) {
     const quint64 id = ++m_last;
     ++m_running;
     auto flag = m_cancel;
-    QMetaObject::invokeMethod(m_worker, [this, request, flag, id] {
-        int lastDone = -1;
-        const auto report = [this, id, &lastDone](int done, int total) {
-            if (done == lastDone)
-                return;
-            lastDone = done;
-            QMetaObject::invokeMethod(this, [this, id, done, total] {
-                if (id == m_last)
-                    emit progress(id, done, total);
-            }, Qt::QueuedConnection);
-        };
-        TrendReader::Result result;
-        if (!flag->load())
-            result = TrendReader::read(request, report, flag.get());
-        else
-            result.cancelled = true;
-        QMetaObject::invokeMethod(this, [this, id, result = std::move(result)] {
-            --m_running;
-            if (id != m_last)
-                return;
-            if (result.cancelled)
-                emit cancelled(id);
+    QMetaObject::invokeMethod(
+        m_worker,
+        [this, request, flag, id] {
+            int lastDone = -1;
+            const auto report = [this, id, &lastDone](int done, int total) {
+                if (done == lastDone)
+                    return;
+                lastDone = done;
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, id, done, total] {
+                        if (id == m_last)
+                            emit progress(id, done, total);
+                    },
+                    Qt::QueuedConnection);
+            };
+            TrendReader::Result result;
+            if (!flag->load())
+                result = TrendReader::read(request, report, flag.get());
             else
-                emit finished(id, result);
-        }, Qt::QueuedConnection);
-    }, Qt::QueuedConnection);
+                result.cancelled = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this, id, flag, result = std::move(result)] {
+                    --m_running;
+                    if (id != m_last)
+                        return;
+                    // Cancelled after the read ended but before it was shown: still not shown.
+                    if (result.cancelled || flag->load())
+                        emit cancelled(id);
+                    else
+                        emit finished(id, result);
+                },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
     return id;
 }

@@ -40,7 +40,7 @@ TrendReader::Result TrendReader::read(const Request& request, const Progress& pr
     const double perColumn = result.secondsPerColumn;
     result.resolution = perColumn >= TrendDay::kCoarseSeconds ? Resolution::Coarse
                         : perColumn >= TrendDay::kFineSeconds ? Resolution::Fine
-                                                               : Resolution::Seconds;
+                                                              : Resolution::Seconds;
 
     std::vector<TrendColumns> columns;
     for (int s = 0; s < kSeries; ++s)
@@ -62,8 +62,8 @@ TrendReader::Result TrendReader::read(const Request& request, const Progress& pr
 
     // A row of the day before the first may belong to the first (written just after midnight).
     const QDate firstDay =
-        QDate(1970, 1, 1).addDays(std::max<qint64>(from - TrendDay::kDaySeconds, 0) /
-                                  TrendDay::kDaySeconds);
+        QDate(1970, 1, 1)
+            .addDays(std::max<qint64>(from - TrendDay::kDaySeconds, 0) / TrendDay::kDaySeconds);
     const QDate lastDay = QDate(1970, 1, 1).addDays((to - 1) / TrendDay::kDaySeconds);
     const int total = int(firstDay.daysTo(lastDay)) + 1;
     const TrendCache::Level level =
