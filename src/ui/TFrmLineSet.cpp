@@ -4,6 +4,7 @@
 #include "ColorValue.h"
 #include "Ini.h"
 #include "LineSample.h"
+#include "ScreenFit.h"
 #include "SharedState.h"
 #include "SignPanel.h"
 
@@ -15,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <optional>
 
 namespace {
@@ -71,8 +71,7 @@ TFrmLineSet::TFrmLineSet(SharedState& state, const QString& configPath, QWidget*
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     setFixedSize(555, 397);
     buildControls();
-    if (const QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    CentreWindowOnScreen(this);
     FormCreate();
 }
 

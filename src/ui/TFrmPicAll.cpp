@@ -1,6 +1,7 @@
 #include "TFrmPicAll.h"
 
 #include "Protocol.h"
+#include "ScreenFit.h"
 #include "SignPanel.h"
 
 #include <QApplication>
@@ -11,7 +12,6 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 namespace {
@@ -65,8 +65,7 @@ TFrmPicAll::TFrmPicAll(Port* port, PauseFn pause, QWidget* parent)
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     setFixedSize(350, 172);
     buildControls();
-    if (const QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    CentreWindowOnScreen(this);
     Timer1->start();
 }
 
@@ -290,7 +289,9 @@ bool TFrmPicAll::magnitudeKeyPress(QLineEdit* edit, QLineEdit* other, QKeyEvent*
         event->key() == Qt::Key_Escape)
         return false;
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        other->setFocus();
+        // As an entry reached from the keyboard: selected, so the next digit replaces it.
+        other->setFocus(Qt::TabFocusReason);
+        other->selectAll();
         return false;
     }
     const QChar c = text.at(0);
@@ -305,7 +306,20 @@ bool TFrmPicAll::magnitudeKeyPress(QLineEdit* edit, QLineEdit* other, QKeyEvent*
 void TFrmPicAll::limitBeforeDigit(QLineEdit* edit) {
     const int limit = edit->text().trimmed().contains(u'.') ? 5 : 4;
     // Lowering the limit below the text would cut a longer value read from the instrument.
-    edit->setMaxLength(qMax(limit, int(edit->text().size())));
+    const int maxLength = qMax(limit, int(edit->text().size()));
+    if (edit->maxLength() == maxLength)
+        return;
+    // A new limit sets the text again, which drops the selection the digit is to replace.
+    const int start = edit->selectionStart();
+    const int length = edit->selectionLength();
+    const int cursor = edit->cursorPosition();
+    edit->setMaxLength(maxLength);
+    if (start < 0)
+        edit->setCursorPosition(cursor);
+    else if (cursor == start)
+        edit->setSelection(start + length, -length);
+    else
+        edit->setSelection(start, length);
 }
 
 void TFrmPicAll::magnitudeInputMethod(QLineEdit* edit, QInputMethodEvent* event) {

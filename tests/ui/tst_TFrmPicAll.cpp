@@ -196,16 +196,19 @@ class TestTFrmPicAll : public QObject {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("after");
         QTest::addColumn<bool>("focusMoves");
-        QTest::newRow("digits") << "" << QString("12") << "12" << false;
-        QTest::newRow("point discarded") << "1" << QString(".") << "1" << false;
-        QTest::newRow("letter trims") << " 1 " << QString("a") << "1" << false;
-        QTest::newRow("fifth digit refused") << "" << QString("12345") << "1234" << false;
-        QTest::newRow("backspace") << "12" << QString("\b") << "1" << false;
-        QTest::newRow("enter moves on") << "12" << QString("\r") << "12" << true;
-        QTest::newRow("tab passes") << " 1 " << QString("\t") << " 1 " << false;
-        QTest::newRow("escape closes") << " 1 " << QString("\x1b") << " 1 " << false;
-        QTest::newRow("IME fifth digit refused") << "12" << QString("IME:345") << "1234" << false;
-        QTest::newRow("IME pinyin trims") << " 1 " << QString("IME:五5") << "15" << false;
+        QTest::addColumn<QString>("otherAfter"); // Edit1, which holds "50" before
+        QTest::newRow("digits") << "" << QString("12") << "12" << false << "50";
+        QTest::newRow("point discarded") << "1" << QString(".") << "1" << false << "50";
+        QTest::newRow("letter trims") << " 1 " << QString("a") << "1" << false << "50";
+        QTest::newRow("fifth digit refused") << "" << QString("12345") << "1234" << false << "50";
+        QTest::newRow("backspace") << "12" << QString("\b") << "1" << false << "50";
+        QTest::newRow("enter moves on") << "12" << QString("\r") << "12" << true << "50";
+        QTest::newRow("enter selects the next entry")
+            << "12" << QString("\r7") << "12" << true << "7";
+        QTest::newRow("tab passes") << " 1 " << QString("\t") << " 1 " << false << "50";
+        QTest::newRow("escape closes") << " 1 " << QString("\x1b") << " 1 " << false << "50";
+        QTest::newRow("IME fifth digit refused") << "12" << QString("IME:345") << "1234" << false << "50";
+        QTest::newRow("IME pinyin trims") << " 1 " << QString("IME:五5") << "15" << false << "50";
     }
 
     void magnitudeKeys() {
@@ -216,15 +219,18 @@ class TestTFrmPicAll : public QObject {
         dialog->show();
         dialog->Edit2->setFocus();
         dialog->Edit2->setText(before);
+        dialog->Edit1->setText(QStringLiteral("50"));
         if (typed.startsWith("IME:")) {
             QInputMethodEvent commit;
             commit.setCommitString(typed.mid(4));
             QCoreApplication::sendEvent(dialog->Edit2, &commit);
         } else {
-            QTest::keyClicks(dialog->Edit2, typed);
+            for (QChar c : typed) // each key to the entry that has the focus then
+                QTest::keyClicks(dialog->focusWidget(), QString(c));
         }
         QCOMPARE(dialog->Edit2->text(), after);
         QTEST(dialog->focusWidget() == dialog->Edit1, "focusMoves");
+        QTEST(dialog->Edit1->text(), "otherAfter");
         QCOMPARE(dialog->isVisible(), !typed.contains(u'\x1b'));
     }
 };

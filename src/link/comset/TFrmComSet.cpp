@@ -1,11 +1,12 @@
 #include "TFrmComSet.h"
 
+#include "ScreenFit.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 TFrmComSet::TFrmComSet(QWidget* parent)
@@ -48,11 +49,7 @@ TFrmComSet::TFrmComSet(QWidget* parent)
     FormCreate();
 
     adjustSize();
-    if (const QScreen* s = screen()) {
-        QRect frame = rect();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreWindowOnScreen(this);
 }
 
 void TFrmComSet::FormCreate() {
