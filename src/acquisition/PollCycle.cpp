@@ -53,6 +53,15 @@ int PollCycle::pollCount() const {
     return count;
 }
 
+int PollCycle::plannedCount() const {
+    if (m_state.PortBusy)
+        return 0;
+    int count = 0;
+    for (int n = 1; n <= SharedState::kInstruments; ++n)
+        count += m_display.isSwitchedOn(n) ? 1 : 0;
+    return count;
+}
+
 qint64 PollCycle::estimatedPollMs(int instruments) const {
     return qint64(instruments * m_perInstrumentMs + 0.5);
 }
@@ -290,7 +299,7 @@ void PollCycle::runAfterCycle(std::function<void()> action) {
 int PollCycle::msToNextTick() const {
     const qint64 now = m_clock().toMSecsSinceEpoch();
     const qint64 rowMs = m_rowMs != 0 ? m_rowMs : RowMoment(now);
-    const qint64 pollMs = estimatedPollMs(pollCount());
+    const qint64 pollMs = estimatedPollMs(plannedCount());
     const qint64 start = rowMs + 1000 - pollMs - leadMs(pollMs);
     // A tick met by a running cycle, or a step of the clock, lands on the next second that
     // fits instead of firing at once or much later.

@@ -52,7 +52,8 @@ class PollCycle {
     // Called at the end of every cycle, whether it recorded or not.
     void setFinishedHandler(std::function<void()> handler) { m_finished = std::move(handler); }
     // Milliseconds from now to the next tick, so that its row falls early in the next second;
-    // a cycle's length is estimated from the one before.
+    // planned from the instruments switched on now (which that tick will poll), each taking
+    // as long as one did in the cycle before.
     int msToNextTick() const;
 
     QString dailyFileName() const { return m_dailyFileName; }
@@ -61,6 +62,7 @@ class PollCycle {
   private:
     Port* openPort() const;
     int pollCount() const;
+    int plannedCount() const;
     qint64 estimatedPollMs(int instruments) const;
     qint64 leadMs(qint64 pollMs) const;
     void poll(int address, char command);

@@ -21,6 +21,9 @@ struct MainEnvironment {
     PauseFn pause;                  // the instrument settings dialog's exchanges, which block
     Scheduler* scheduler = nullptr; // the polling cycle's steps; null: timers of the GUI thread
     std::function<QDateTime()> clock;
+    // The line, the polling cycle and the record on a thread of their own (the program);
+    // without it they run on the window's thread and commands act at once (most tests).
+    bool acquisitionThread = false;
     std::function<void(const QString&)> showMessage; // information box, one OK button
     std::function<void(const QString&)> showError;   // the standard error box
     std::function<void(TFrmComSet&)> runComSet;      // shows the dialog modally

@@ -1,12 +1,12 @@
 #include "TFrmMain.h"
 
+#include "Acquisition.h"
+#include "AcquisitionLink.h"
 #include "Chart.h"
 #include "ChartReadout.h"
 #include "ColorValue.h"
 #include "Ini.h"
-#include "LineSupervisor.h"
 #include "MainCycleDisplay.h"
-#include "PollCycle.h"
 #include "ProgramIcon.h"
 #include "SerialPorts.h"
 #include "TFrmComSet.h"
@@ -14,14 +14,12 @@
 #include "TFrmLineSet.h"
 #include "TFrmPicAll.h"
 #include "TFrmPrint.h"
-#include "TimerScheduler.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QGridLayout>
@@ -95,19 +93,6 @@ TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
     LoadTime->setSingleShot(true);
     connect(LoadTime, &QTimer::timeout, this, &TFrmMain::LoadTimeTimer);
 
-    // Re-armed at every tick so that each row falls early in its own second: a fixed period
-    // drifts, and a row would now and then share its second with the one before.
-    SecCy = new QTimer(this);
-    SecCy->setObjectName(QStringLiteral("SecCy"));
-    SecCy->setInterval(1000);
-    SecCy->setSingleShot(true);
-    SecCy->setTimerType(Qt::PreciseTimer);
-    connect(SecCy, &QTimer::timeout, this, [this] {
-        SecCyTimer();
-        if (!m_closed)
-            SecCy->start(m_cycle->msToNextTick());
-    });
-
     RecordStatus = new QLabel(statusBar());
     RecordStatus->setObjectName(QStringLiteral("RecordStatus"));
     statusBar()->addWidget(RecordStatus);
@@ -117,40 +102,46 @@ TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
     LineStatus = new QLabel(statusBar());
     LineStatus->setObjectName(QStringLiteral("LineStatus"));
     statusBar()->addWidget(LineStatus);
-    LineWatch = new QTimer(this);
-    LineWatch->setObjectName(QStringLiteral("LineWatch"));
-    LineWatch->setInterval(250);
-    if (m_env.link) {
-        m_line = std::make_unique<LineSupervisor>(
-            *m_env.link, [] { return QDeadlineTimer::current().deadline(); },
-            [this](const QString& port) {
-                LineStatus->setText(port.isEmpty()
-                                        ? QString()
-                                        : QStringLiteral("通讯中断: %1, 正在重新连接").arg(port));
-            });
-        connect(LineWatch, &QTimer::timeout, this,
-                [this] { m_line->check(m_state.PortName, m_state.BaudIndex); });
-        LineWatch->start();
-    }
 
     m_display = std::make_unique<MainCycleDisplay>(*this);
-    Clock clock = m_env.clock ? m_env.clock : Clock([] { return QDateTime::currentDateTime(); });
-    Scheduler* scheduler = m_env.scheduler;
-    if (!scheduler) {
-        m_ownScheduler = std::make_unique<TimerScheduler>();
-        scheduler = m_ownScheduler.get();
-    }
-    LinkService* link = m_env.link;
-    m_cycle = std::make_unique<PollCycle>(
-        m_state, *m_display, m_env.baseDir, clock, *scheduler, [link] { return link->port(); },
-        [this](const QString& text) { showErrorOnce(text); });
-    m_cycle->setFinishedHandler([this] { emit cycleFinished(); });
+    Acquisition::Settings settings;
+    settings.baseDir = m_env.baseDir;
+    settings.link = m_env.link;
+    settings.scheduler = m_env.scheduler;
+    settings.clock = m_env.clock;
+    m_acq = std::make_unique<Acquisition>(settings);
+    m_link = std::make_unique<AcquisitionLink>(*m_acq);
+    SecCy = m_acq->tickTimer();
+    LineWatch = m_acq->lineWatch();
+    connect(m_acq.get(), &Acquisition::reported, this,
+            [this](const CycleReport& report) { applyReport(report); });
+    connect(m_acq.get(), &Acquisition::lineStateChanged, this,
+            [this](const QString& port, LineState state) {
+                switch (state) {
+                case LineState::Working:
+                    LineStatus->clear();
+                    break;
+                case LineState::Lost:
+                    LineStatus->setText(QStringLiteral("通讯中断: %1, 正在重新连接").arg(port));
+                    break;
+                case LineState::NotOpened:
+                    LineStatus->setText(
+                        QStringLiteral("通讯端口 %1 无法打开, 正在重试").arg(port));
+                    break;
+                }
+            });
+    connect(m_acq.get(), &Acquisition::errorRaised, this, &TFrmMain::showErrorOnce);
+    connect(m_acq.get(), &Acquisition::cycleFinished, this, &TFrmMain::cycleFinished);
 
     FormCreate();
+    if (m_env.acquisitionThread)
+        m_acq->start();
     LoadTime->start();
 }
 
 TFrmMain::~TFrmMain() {
+    // The line is closed and the thread ended before anything it reports to goes.
+    m_acq->stop();
     // Released while a close still waited for the cycle: the shutdown writes must not be lost.
     if (m_closeDue)
         FormClose();
@@ -285,6 +276,66 @@ void TFrmMain::FormCreate() {
     m_state.PresY0 = IniReadInteger(path, QStringLiteral("mSet"), QStringLiteral("PresY0"));
     m_state.PresYn = IniReadInteger(path, QStringLiteral("mSet"), QStringLiteral("PresYn"));
     Chart1->setAxisRange(Chart::Left, m_state.PresY0, m_state.PresYn);
+    SharedState::PerAddress<bool> on{};
+    for (int n = 1; n <= SharedState::kInstruments; ++n)
+        on[n] = muAp[n]->isChecked();
+    m_acq->post([on](Acquisition& a) {
+        for (int n = 1; n <= SharedState::kInstruments; ++n)
+            a.setSwitch(n, on[n]);
+    });
+    pushChartSettings();
+}
+
+void TFrmMain::pushChartSettings() {
+    Acquisition::ChartSettings settings;
+    settings.LineWidthPress = m_state.LineWidthPress;
+    settings.LineColorPress = m_state.LineColorPress;
+    settings.LineWidthTemp = m_state.LineWidthTemp;
+    settings.LineColorTemp = m_state.LineColorTemp;
+    settings.TempFull = m_state.TempFull;
+    settings.PresY0 = m_state.PresY0;
+    settings.PresYn = m_state.PresYn;
+    afterCycle([settings](Acquisition& a) { a.setChartSettings(settings); }, {});
+}
+
+void TFrmMain::afterCycle(std::function<void(Acquisition&)> acquisitionPart,
+                          std::function<void()> windowPart) {
+    m_acq->post([this, acquisitionPart = std::move(acquisitionPart),
+                 windowPart = std::move(windowPart)](Acquisition& a) {
+        a.afterCycle(acquisitionPart, this, windowPart);
+    });
+}
+
+void TFrmMain::setPortBusy(bool busy) {
+    m_state.PortBusy = busy;
+    afterCycle([busy](Acquisition& a) { a.setPortBusy(busy); }, {});
+}
+
+void TFrmMain::setHistoryOpen(bool open) {
+    m_state.HistoryOpen = open;
+    afterCycle([open](Acquisition& a) { a.setHistoryOpen(open); }, {});
+}
+
+// The port is the cycle's again: polling resumes, at once or only when it had stopped.
+void TFrmMain::resumePolling(bool restart) {
+    setPortBusy(false);
+    m_acq->post([restart](Acquisition& a) {
+        if (restart)
+            a.stopTicking();
+        a.startTicking();
+    });
+}
+
+void TFrmMain::applyReport(const CycleReport& report) {
+    for (const DisplayOp& op : report.ops)
+        m_display->apply(op);
+    m_state.PresValue = report.presValue;
+    m_state.TempValue = report.tempValue;
+    m_state.PointCount = report.pointCount;
+}
+
+bool TFrmMain::polling() const {
+    return m_acq->call<bool>([](Acquisition& a) { return a.tickTimer()->isActive(); });
 }
 
 TFrmLine* TFrmMain::openCurveWindow(int address, bool cascade) {
@@ -317,6 +368,8 @@ QList<TFrmLine*> TFrmMain::curveWindows() const {
 }
 
 void TFrmMain::closeCurveWindows(int address) {
+    // The command that closes them sets the switches itself.
+    FlagGuard closing(m_closingWindows);
     // Work on a copy: closing releases windows later, but the list must not shift under us.
     const QList<QMdiSubWindow*> subs = mdiArea->subWindowList(QMdiArea::CreationOrder);
     for (QMdiSubWindow* sub : subs) {
@@ -326,8 +379,11 @@ void TFrmMain::closeCurveWindows(int address) {
 }
 
 void TFrmMain::curveWindowClosed(int address) {
-    // The window is gone at once; its instrument is switched off once a cycle in flight ends.
-    m_cycle->runAfterCycle([this, address] {
+    if (m_closingWindows)
+        return;
+    // The window is gone at once; its instrument is switched off once a cycle in flight ends:
+    // that cycle still polls it, shows and plots its values.
+    afterCycle([address](Acquisition& a) { a.setSwitch(address, false); }, [this, address] {
         if (m_closed)
             return;
         muAp[address]->setChecked(false);
@@ -378,10 +434,13 @@ void TFrmMain::LoadTimeTimer() {
         return;
     // The step takes the line over: never while a cycle waits for its replies (after a failed
     // port change the cycle goes on ticking), and nothing of it shows before that cycle ends.
-    if (m_cycle->running()) {
-        m_cycle->runAfterCycle([this] { LoadTimeTimer(); });
-        return;
-    }
+    afterCycle({}, [this] {
+        if (!m_closed)
+            startUpStep();
+    });
+}
+
+void TFrmMain::startUpStep() {
     for (int n = 1; n <= SharedState::kInstruments; ++n) {
         if (!muAp[n]->isChecked())
             continue;
@@ -400,41 +459,44 @@ void TFrmMain::LoadTimeTimer() {
         m_state.PortName = PlatformPortName(comid);
         m_state.BaudIndex =
             IniReadInteger(path, QStringLiteral("comSet"), QStringLiteral("baudrate"));
+        const QString name = m_state.PortName;
+        const int baud = m_state.BaudIndex;
+        m_acq->post([name, baud](Acquisition& a) { a.setPort(name, baud); });
         openConfiguredPort();
         return;
     }
     if (firstRunPortChoice()) {
         // Also reached after a failed port change when config.ini holds no port: the
         // cycle must get the port back.
-        m_state.PortBusy = false;
-        SecCy->start();
+        resumePolling(true);
     } else if (!m_closed) {
         LoadTime->start();
     }
 }
 
 void TFrmMain::openConfiguredPort() {
-    if (m_env.link->open(m_state.PortName, m_state.BaudIndex)) {
-        m_state.PortBusy = false;
-        SecCy->start();
+    if (m_link->open(m_state.PortName, m_state.BaudIndex)) {
+        resumePolling(true);
         return;
     }
     if (m_env.showMessage)
         m_env.showMessage(kOpenFailedMessage);
     // Cycles may have started while the box was open: the settings wait for the one in
     // flight, and the step goes on only once they have returned.
-    m_cycle->runAfterCycle([this] {
+    afterCycle({}, [this] {
         if (m_closed)
             return;
         switch (comSetCommand()) {
-        case ComSet::Cancelled:
+        case ComSet::Cancelled: {
             // Nobody chose another port: an unattended recorder must not stop at boxes. The
             // cycle runs, and the configured port is tried every 2 s, shown in the status line.
-            if (m_line)
-                m_line->retry(m_state.PortName);
-            if (!SecCy->isActive())
-                SecCy->start();
+            const QString name = m_state.PortName;
+            m_acq->post([name](Acquisition& a) {
+                a.retryPort(name);
+                a.startTicking();
+            });
             break;
+        }
         case ComSet::Opened:
         case ComSet::Failed:
             LoadTime->start(); // once more, with the port then configured
@@ -446,7 +508,7 @@ void TFrmMain::openConfiguredPort() {
 }
 
 bool TFrmMain::firstRunPortChoice() {
-    const QStringList ports = m_env.link->list();
+    const QStringList ports = m_link->list();
     if (ports.isEmpty()) {
         if (m_env.showMessage)
             m_env.showMessage(kNoPortsMessage);
@@ -464,20 +526,20 @@ bool TFrmMain::firstRunPortChoice() {
     // The choice is taken however the dialog was closed: it has no cancel button.
     m_state.PortName = PlatformPortName(dialog.ComboBox1->currentText());
     m_state.BaudIndex = dialog.ComboBox2->currentIndex();
-    return m_env.link->open(m_state.PortName, m_state.BaudIndex);
+    return m_link->open(m_state.PortName, m_state.BaudIndex);
 }
 
 void TFrmMain::muComSetClick() {
     // The dialog takes the line over: never while a cycle is still waiting for its replies.
-    m_cycle->runAfterCycle([this] {
+    afterCycle([](Acquisition& a) { a.setPortBusy(true); }, [this] {
         if (!m_closed)
             comSetCommand();
     });
 }
 
 TFrmMain::ComSet TFrmMain::comSetCommand() {
-    m_state.PortBusy = true;
-    QStringList ports = m_env.link->list();
+    setPortBusy(true);
+    QStringList ports = m_link->list();
     // The configured port stays on offer when the system does not list it (a symlink, a
     // pseudo-terminal, an adapter not yet enumerated), so the operator can choose it again.
     if (!m_state.PortName.isEmpty() && !ports.contains(m_state.PortName))
@@ -499,13 +561,13 @@ TFrmMain::ComSet TFrmMain::comSetCommand() {
         return ComSet::Ended;
     if (!dialog.Confirmed) {
         // Cancelled: the old port stays open, so polling goes on with it.
-        m_state.PortBusy = false;
+        setPortBusy(false);
         return ComSet::Cancelled;
     }
     m_state.BaudIndex = dialog.ComboBox2->currentIndex();
     m_state.PortName = PlatformPortName(dialog.ComboBox1->currentText());
-    if (m_env.link->open(m_state.PortName, m_state.BaudIndex)) {
-        m_state.PortBusy = false;
+    if (m_link->open(m_state.PortName, m_state.BaudIndex)) {
+        setPortBusy(false);
         return ComSet::Opened;
     }
     LoadTime->start(); // the start-up step reopens the configured port
@@ -540,7 +602,7 @@ void TFrmMain::muApClick(QAction* item) {
         return;
     // The action has already inverted its own check mark; the cycle no longer looks at it.
     const bool on = item->isChecked();
-    m_cycle->runAfterCycle([this, n, on] {
+    afterCycle([n, on](Acquisition& a) { a.setSwitch(n, on); }, [this, n, on] {
         if (m_closed)
             return;
         muAp[n]->setChecked(on); // a window closed meanwhile may have cleared it
@@ -558,7 +620,11 @@ void TFrmMain::muApClick(QAction* item) {
 }
 
 void TFrmMain::muOpenAllClick() {
-    m_cycle->runAfterCycle([this] {
+    const auto allOn = [](Acquisition& a) {
+        for (int n = 1; n <= SharedState::kInstruments; ++n)
+            a.setSwitch(n, true);
+    };
+    afterCycle(allOn, [this] {
         if (m_closed)
             return;
         closeCurveWindows(0);
@@ -571,7 +637,12 @@ void TFrmMain::muOpenAllClick() {
 }
 
 void TFrmMain::muCloseAllClick() {
-    m_cycle->runAfterCycle([this] {
+    const auto allOff = [](Acquisition& a) {
+        for (int n = 1; n <= SharedState::kInstruments; ++n)
+            a.setSwitch(n, false);
+        a.resetChart();
+    };
+    afterCycle(allOff, [this] {
         if (m_closed)
             return;
         for (int n = 1; n <= SharedState::kInstruments; ++n) {
@@ -597,35 +668,44 @@ void TFrmMain::muShowAllClick() {
 
 void TFrmMain::muLineSetClick() {
     TFrmLineSet::OpenFromMainWindow(this, m_state, configPath());
+    pushChartSettings();
 }
 
 void TFrmMain::muAppSetClick() {
     // The dialog takes the line over: never while a cycle is still waiting for its replies.
-    if (m_cycle->running()) {
-        m_cycle->runAfterCycle([this] { muAppSetClick(); });
-        return;
-    }
-    FlagGuard busy(m_state.PortBusy);
-    TFrmPicAll dialog(m_env.link->port(), m_env.pause, this);
-    if (m_env.runDialog)
-        m_env.runDialog(dialog);
+    afterCycle([](Acquisition& a) { a.setPortBusy(true); }, [this] {
+        if (m_closed)
+            return;
+        m_state.PortBusy = true;
+        {
+            TFrmPicAll dialog(m_link->port(), m_env.pause, this);
+            if (m_env.runDialog)
+                m_env.runDialog(dialog);
+        }
+        setPortBusy(false);
+    });
 }
 
 void TFrmMain::muPrintClick() {
-    FlagGuard history(m_state.HistoryOpen);
-    TFrmPrint dialog(m_state, m_env.baseDir, this);
-    dialog.setCurveSettingsOpener([this](QWidget* owner) {
-        TFrmLineSet::OpenFromHistoryWindow(owner, m_state, configPath());
-    });
-    dialog.DateTimePicker1->setDate(m_env.clock ? m_env.clock().date() : QDate::currentDate());
-    dialog.Memo1->clear();
-    dialog.resize(800, 600);
-    if (m_env.runDialog)
-        m_env.runDialog(dialog);
+    setHistoryOpen(true);
+    {
+        TFrmPrint dialog(m_state, m_env.baseDir, this);
+        dialog.setCurveSettingsOpener([this](QWidget* owner) {
+            TFrmLineSet::OpenFromHistoryWindow(owner, m_state, configPath());
+            pushChartSettings();
+        });
+        dialog.DateTimePicker1->setDate(m_env.clock ? m_env.clock().date()
+                                                    : QDate::currentDate());
+        dialog.Memo1->clear();
+        dialog.resize(800, 600);
+        if (m_env.runDialog)
+            m_env.runDialog(dialog);
+    }
+    setHistoryOpen(false);
 }
 
 void TFrmMain::SecCyTimer() {
-    m_cycle->tick(); // one meeting a running cycle follows right after it
+    m_acq->post([](Acquisition& a) { a.tick(); });
 }
 
 void TFrmMain::muExitClick() {
@@ -633,12 +713,24 @@ void TFrmMain::muExitClick() {
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event) {
-    // The port closes with the window: let a cycle in flight take its replies first.
-    if (m_cycle->running()) {
-        event->ignore();
-        m_closeDue = true;
-        m_cycle->runAfterCycle([this] { close(); });
-        return;
+    // The port closes with the window: a cycle in flight takes its replies and writes its row
+    // first, then the acquisition closes the port and ends, and only then come the shutdown
+    // writes.
+    if (!m_acquisitionStopped) {
+        if (!m_acq->threaded() && !m_acq->cycle().running()) {
+            m_acq->stop();
+            m_acquisitionStopped = true;
+        } else {
+            event->ignore();
+            if (!std::exchange(m_closeDue, true)) {
+                afterCycle([](Acquisition& a) { a.stopTicking(); }, [this] {
+                    m_acq->stop();
+                    m_acquisitionStopped = true;
+                    close();
+                });
+            }
+            return;
+        }
     }
     FormClose();
     QMainWindow::closeEvent(event);
@@ -675,8 +767,7 @@ void TFrmMain::FormClose() {
     m_closed = true;
     // Nothing may poll a closed port or write config.ini after the shutdown writes.
     LoadTime->stop();
-    SecCy->stop();
-    LineWatch->stop();
+    m_acq->stop();
     const QString path = configPath();
     for (int n = 1; n <= SharedState::kInstruments; ++n)
         IniWriteInteger(path, QStringLiteral("OpenOrClose"), QString::number(n),
@@ -685,5 +776,4 @@ void TFrmMain::FormClose() {
                    QString::number(m_state.PresY0));
     IniWriteString(path, QStringLiteral("mSet"), QStringLiteral("PresYn"),
                    QString::number(m_state.PresYn));
-    m_env.link->close();
 }

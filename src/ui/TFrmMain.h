@@ -5,10 +5,12 @@
 
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
 
+class Acquisition;
+class AcquisitionLink;
 class Chart;
-class LineSupervisor;
 class ChartReadout;
 class QAction;
 class QDialog;
@@ -19,8 +21,7 @@ class QMenu;
 class QTimer;
 class TFrmLine;
 class MainCycleDisplay;
-class PollCycle;
-class Scheduler;
+struct CycleReport;
 
 // The frame of the program: value row, main chart, curve windows and every menu command.
 // It owns the program-wide state for the whole run.
@@ -61,6 +62,13 @@ class TFrmMain : public QMainWindow {
     // modal box waits, and a broken line or a full disk must not stack a new box every second.
     void showErrorOnce(const QString& text);
 
+    // Whether the once-a-second tick is armed (asked of the thread that owns it).
+    bool polling() const;
+    Acquisition& acquisition() { return *m_acq; }
+    // Hands the pens and axis settings to the polling cycle (between its cycles), after a
+    // dialog or a test changed them in state().
+    void pushChartSettings();
+
     // Runs a box or dialog of the port steps as a modal one, except that the main window can
     // still be closed meanwhile (Qt drops a close request to a window under a modal box, and
     // the box may wait for an operator who is not there); a close ends it as rejected.
@@ -87,9 +95,9 @@ class TFrmMain : public QMainWindow {
     QAction* muCloseAll = nullptr;
     QAction* muShowAll = nullptr;
     QTimer* LoadTime = nullptr;
-    QTimer* SecCy = nullptr;
+    QTimer* SecCy = nullptr; // owned by the acquisition thread: look, never touch
     QLabel* LineStatus = nullptr; // "通讯中断: <port>, 正在重新连接" while the line is lost
-    QTimer* LineWatch = nullptr;    // looks after the serial line a few times a second
+    QTimer* LineWatch = nullptr;  // the acquisition thread's watch over the serial line
     QLabel* RecordStatus = nullptr; // the daily record's fault, empty while rows go in
 
   signals:
@@ -113,18 +121,28 @@ class TFrmMain : public QMainWindow {
     ComSet comSetCommand();
     void openConfiguredPort();
     void fitFrame();
+    // Runs acquisitionPart on the acquisition thread once the cycle in flight has ended, then
+    // windowPart here: commands take effect between cycles.
+    void afterCycle(std::function<void(Acquisition&)> acquisitionPart,
+                    std::function<void()> windowPart);
+    void setPortBusy(bool busy);
+    void setHistoryOpen(bool open);
+    void resumePolling(bool restart);
+    void applyReport(const CycleReport& report);
+    void startUpStep();
     QString configPath() const { return m_env.configPath(); }
 
     MainEnvironment m_env;
     SharedState m_state;
     std::unique_ptr<MainCycleDisplay> m_display;
-    std::unique_ptr<Scheduler> m_ownScheduler; // when the environment brings none
-    std::unique_ptr<PollCycle> m_cycle;
-    std::unique_ptr<LineSupervisor> m_line;
+    std::unique_ptr<Acquisition> m_acq;
+    std::unique_ptr<AcquisitionLink> m_link; // the port steps' and dialogs' way to the line
     QWidget* m_chartArea = nullptr;
     bool m_errorBoxOpen = false;
     bool m_closed = false;
     bool m_closeDue = false;       // a close waits for the running cycle
+    bool m_acquisitionStopped = false;
+    bool m_closingWindows = false; // a command closes curve windows and sets the switches itself
     QDialog* m_closable = nullptr; // the box or dialog that runClosable() is showing
     bool m_frameFitted = false;
 };

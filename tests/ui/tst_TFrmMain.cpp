@@ -1,3 +1,4 @@
+#include "Acquisition.h"
 #include "Chart.h"
 #include "ChartReadout.h"
 #include "ColorValue.h"
@@ -295,7 +296,8 @@ void TestTFrmMain::deadPortAtStartUp() {
         return;
     }
     QVERIFY(w->SecCy->isActive());
-    QCOMPARE(w->LineStatus->text(), QStringLiteral("通讯中断: ttyUSB0, 正在重新连接"));
+    // A port that never opened is not called a lost line.
+    QCOMPARE(w->LineStatus->text(), QStringLiteral("通讯端口 ttyUSB0 无法打开, 正在重试"));
     h.link.openResult = true; // the adapter is plugged in again
     QTRY_VERIFY_WITH_TIMEOUT(h.link.isOpen && w->LineStatus->text().isEmpty(), 15000);
     QCOMPARE(h.messages.size(), 1);
@@ -541,6 +543,7 @@ void TestTFrmMain::tickShowsAndRecordsReplies() {
         w->state().LineWidthTemp[n] = (n + 2) % 5 + 1;
         w->state().LineColorTemp[n] = ColorValue::Rgb(0, n, 0);
     }
+    w->pushChartSettings();
     h.link.fakePort.pendingReads << Reply(1, '3', "12345", '1') + Reply(1, '4', "00256", '3');
     w->SecCyTimer();
     h.scheduler.runAll();
@@ -567,7 +570,7 @@ void TestTFrmMain::tickShowsAndRecordsReplies() {
                                         "0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0,\r"));
     // after a reset the new point 0 reads its own time, not the old point 0's
     for (int on : {0, 1}) {
-        w->muAp[1]->setChecked(on);
+        w->acquisition().setSwitch(1, on); // the cycle's own switch, without the menu's work
         h.now = h.now.addSecs(7);
         w->SecCyTimer();
         h.scheduler.runAll();

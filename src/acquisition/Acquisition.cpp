@@ -1,0 +1,259 @@
+#include "Acquisition.h"
+
+#include "LineSupervisor.h"
+#include "TimerScheduler.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
+
+namespace {
+
+// Runs the cycle's steps on the real scheduler and hands the display's changes on after each,
+// so the window gets a step's changes together and never half of one.
+class FlushingScheduler : public Scheduler {
+  public:
+    FlushingScheduler(Scheduler& inner, std::function<void()> flush, std::weak_ptr<int> alive)
+        : m_inner(inner), m_flush(std::move(flush)), m_alive(std::move(alive)) {}
+    void after(int ms, std::function<void()> step) override {
+        m_inner.after(ms, [step = std::move(step), flush = m_flush, alive = m_alive] {
+            step();
+            if (alive.lock())
+                flush();
+        });
+    }
+
+  private:
+    Scheduler& m_inner;
+    std::function<void()> m_flush;
+    std::weak_ptr<int> m_alive;
+};
+
+} // namespace
+
+Acquisition::Acquisition(Settings settings)
+    : m_settings(std::move(settings)), m_link(m_settings.link) {
+    qRegisterMetaType<CycleReport>();
+    qRegisterMetaType<LineState>();
+    if (!m_settings.clock)
+        m_settings.clock = [] { return QDateTime::currentDateTime(); };
+    m_display = std::make_unique<AcquisitionDisplay>(
+        m_state, m_settings.clock, [this](const CycleReport& report) { emit reported(report); });
+    Scheduler* scheduler = m_settings.scheduler;
+    if (!scheduler) {
+        m_ownScheduler = std::make_unique<TimerScheduler>();
+        scheduler = m_ownScheduler.get();
+    }
+    m_flushing = std::make_unique<FlushingScheduler>(*scheduler, [this] { flush(); }, m_alive);
+    m_cycle = std::make_unique<PollCycle>(
+        m_state, *m_display, m_settings.baseDir, m_settings.clock, *m_flushing,
+        [this] { return m_link ? m_link->port() : nullptr; },
+        [this](const QString& text) { emit errorRaised(text); });
+    m_cycle->setFinishedHandler([this] {
+        flush();
+        emit cycleFinished();
+    });
+
+    // Re-armed at every tick so that each row falls early in its own second: a fixed period
+    // drifts, and a row would now and then share its second with the one before.
+    m_tickTimer = new QTimer(this);
+    m_tickTimer->setObjectName(QStringLiteral("SecCy"));
+    m_tickTimer->setInterval(1000);
+    m_tickTimer->setSingleShot(true);
+    m_tickTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_tickTimer, &QTimer::timeout, this, [this] {
+        tick();
+        if (!m_stopped)
+            m_tickTimer->start(m_cycle->msToNextTick());
+    });
+
+    // A lost line is closed and retried apart from the cycle.
+    m_lineWatch = new QTimer(this);
+    m_lineWatch->setObjectName(QStringLiteral("LineWatch"));
+    m_lineWatch->setInterval(250);
+    if (m_link) {
+        m_line = std::make_unique<LineSupervisor>(
+            *m_link, [] { return QDeadlineTimer::current().deadline(); },
+            [this](const QString& port) {
+                if (port.isEmpty())
+                    m_notOpened = false;
+                emit lineStateChanged(port, port.isEmpty() ? LineState::Working
+                                            : m_notOpened  ? LineState::NotOpened
+                                                           : LineState::Lost);
+            });
+        connect(m_lineWatch, &QTimer::timeout, this,
+                [this] { m_line->check(m_state.PortName, m_state.BaudIndex); });
+        m_lineWatch->start();
+    }
+}
+
+Acquisition::~Acquisition() {
+    stop();
+}
+
+void Acquisition::start() {
+    if (m_thread)
+        return;
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("acquisition"));
+    const bool watching = m_lineWatch->isActive();
+    m_lineWatch->stop();
+    moveToThread(m_thread);
+    if (m_ownScheduler)
+        m_ownScheduler->moveToThread(m_thread);
+    m_thread->start();
+    if (watching)
+        QMetaObject::invokeMethod(m_lineWatch, qOverload<>(&QTimer::start));
+}
+
+void Acquisition::post(std::function<void(Acquisition&)> work) {
+    if (!m_thread || QThread::currentThread() == m_thread) {
+        if (m_stopped)
+            return;
+        work(*this);
+        flush();
+        return;
+    }
+    if (m_ended)
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, work = std::move(work)] {
+            if (m_stopped)
+                return;
+            work(*this);
+            flush();
+        },
+        Qt::QueuedConnection);
+}
+
+void Acquisition::stop() {
+    if (!m_thread) {
+        if (!m_stopped)
+            shutDownHere();
+        return;
+    }
+    if (m_ended)
+        return;
+    if (QThread::currentThread() != m_thread) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_stopped) {
+                    m_thread->quit();
+                    return;
+                }
+                m_cycle->runAfterCycle([this] {
+                    shutDownHere();
+                    m_thread->quit();
+                });
+            },
+            Qt::QueuedConnection);
+        m_thread->wait();
+        m_ended = true;
+        delete m_thread;
+        m_thread = nullptr;
+    }
+}
+
+void Acquisition::shutDownHere() {
+    m_stopped = true;
+    m_tickTimer->stop();
+    m_lineWatch->stop();
+    if (m_link)
+        m_link->close();
+    flush();
+    // Back to the program's main thread, where it is destroyed.
+    if (m_thread && QCoreApplication::instance()) {
+        QThread* home = QCoreApplication::instance()->thread();
+        if (m_ownScheduler)
+            m_ownScheduler->moveToThread(home);
+        moveToThread(home);
+    }
+}
+
+void Acquisition::flush() {
+    m_display->flush();
+}
+
+void Acquisition::tick() {
+    if (m_stopped)
+        return;
+    m_cycle->tick(); // one meeting a running cycle follows right after it
+    flush();
+}
+
+void Acquisition::startTicking() {
+    if (!m_stopped && !m_tickTimer->isActive())
+        m_tickTimer->start();
+}
+
+void Acquisition::stopTicking() {
+    m_tickTimer->stop();
+}
+
+void Acquisition::rearm() {
+    // The next tick is planned from the instruments it will poll: a jump from 3 to 8, or the
+    // end of a dialog's hold on the port, must not start it too late for its row.
+    if (m_tickTimer->isActive() && !m_cycle->running())
+        m_tickTimer->start(m_cycle->msToNextTick());
+}
+
+void Acquisition::setSwitch(int address, bool on) {
+    if (address < 1 || address > SharedState::kInstruments)
+        return;
+    m_display->setSwitch(address, on);
+    if (!on) {
+        m_state.PresValue[address] = 0;
+        m_state.TempValue[address] = 0;
+    }
+    rearm();
+}
+
+void Acquisition::setPortBusy(bool busy) {
+    m_state.PortBusy = busy;
+    rearm();
+}
+
+void Acquisition::setHistoryOpen(bool open) {
+    m_state.HistoryOpen = open;
+}
+
+void Acquisition::setChartSettings(const ChartSettings& s) {
+    m_state.LineWidthPress = s.LineWidthPress;
+    m_state.LineColorPress = s.LineColorPress;
+    m_state.LineWidthTemp = s.LineWidthTemp;
+    m_state.LineColorTemp = s.LineColorTemp;
+    m_state.TempFull = s.TempFull;
+    m_state.PresY0 = s.PresY0;
+    m_state.PresYn = s.PresYn;
+}
+
+void Acquisition::resetChart() {
+    m_state.PointCount = 0;
+}
+
+void Acquisition::setPort(const QString& name, int baudIndex) {
+    m_state.PortName = name;
+    m_state.BaudIndex = baudIndex;
+}
+
+void Acquisition::retryPort(const QString& name) {
+    if (!m_line)
+        return;
+    m_notOpened = true;
+    m_line->retry(name);
+}
+
+void Acquisition::afterCycle(std::function<void(Acquisition&)> action, QObject* context,
+                             std::function<void()> guiAction) {
+    m_cycle->runAfterCycle([this, action = std::move(action), context,
+                            guiAction = std::move(guiAction)] {
+        if (action)
+            action(*this);
+        // Whatever this changed reaches the window before the window's own part runs.
+        flush();
+        if (guiAction && context)
+            QMetaObject::invokeMethod(context, guiAction);
+    });
+}
