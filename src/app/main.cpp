@@ -36,6 +36,8 @@ int main(int argc, char* argv[]) {
     // they run only on the operator's request. The polling cycle waits on timers instead.
     env.pause = [](int ms) { QThread::msleep(ms); };
     env.clock = [] { return QDateTime::currentDateTime(); };
+    // Nothing the window does (a print job, a modal box) may cost a row.
+    env.acquisitionThread = true;
     // The port steps' boxes and dialog leave the main window closable (TFrmMain::runClosable).
     TFrmMain* mainWindow = nullptr;
     env.showMessage = [&mainWindow](const QString& text) {
