@@ -15,7 +15,7 @@ class SerialPort : public Port {
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-    // Opens the name (ttyUSB0 or a full device path; COM1 on Windows) with 8N1 and the
+    // Opens the name (ttyUSB0 or a full device path; COM1 or COM12 on Windows) with 8N1 and the
     // rate of baudIndex 0..4 (1200..19200); another index keeps the driver's rate. False when
     // the open or the line settings fail; in the second case the port stays open.
     bool open(const QString& name, int baudIndex);

@@ -55,7 +55,10 @@ SerialPort::~SerialPort() {
 bool SerialPort::open(const QString& name, int baudIndex) {
     close();
     m_name = name;
-    const QByteArray path = name.toLocal8Bit();
+    // COM10 and above open only in the device namespace; COM1..COM9 open there as well.
+    const QString device =
+        name.startsWith(QLatin1String("\\\\")) || name.isEmpty() ? name : "\\\\.\\" + name;
+    const QByteArray path = device.toLocal8Bit();
     const HANDLE handle = CreateFileA(path.constData(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
@@ -167,5 +170,5 @@ QStringList ListSerialPorts() {
 }
 
 QString PlatformPortName(const QString& name) {
-    return name.left(4);
+    return name;
 }

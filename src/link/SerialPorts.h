@@ -9,9 +9,8 @@
 // system's port list on Linux, the values of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM on Windows.
 QStringList ListSerialPorts();
 
-// The name that is kept and opened for a configured or chosen port. Windows takes the first
-// four characters (COM12 opens COM1, and COM1 is stored); Linux keeps names such as ttyUSB0
-// whole, since a cut one names another port or none.
+// The name that is kept and opened for a configured or chosen port: the whole name on every
+// platform. A cut one names another port or none (COM12 would open COM1, ttyUSB0 nothing).
 QString PlatformPortName(const QString& name);
 
 // Closes the port, opens the name afresh with the baud index and, on success only, stores both

@@ -9,6 +9,9 @@
 #include <QTest>
 
 #include <unistd.h>
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 class TstIni : public QObject {
     Q_OBJECT
@@ -236,6 +239,20 @@ class TstIni : public QObject {
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
 #endif
     }
+
+#ifdef Q_OS_WIN
+    // Hidden, system and read-only, as a copy from a backup medium may come: all cleared.
+    void makeWritable_clearsHiddenSystemReadOnly() {
+        writeRaw("[s]\nk=1\n");
+        const std::wstring name = QDir::toNativeSeparators(m_path).toStdWString();
+        const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
+        QVERIFY(SetFileAttributesW(name.c_str(), kept));
+        QCOMPARE(GetFileAttributesW(name.c_str()) & kept, kept);
+        QVERIFY(MakeWritable(m_path));
+        QCOMPARE(GetFileAttributesW(name.c_str()) & kept, DWORD(0));
+        QVERIFY(IniWriteString(m_path, "s", "k", "2"));
+    }
+#endif
 
 #ifdef Q_OS_LINUX // a small tmpfs and another user's folder
     // A write either lands whole or leaves every byte as it was; a folder that takes no new

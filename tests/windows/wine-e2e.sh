@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# End-to-end run of the Windows package under Wine and Xvfb, with COM1 mapped onto the
-# pseudo-terminal of the Linux instrument simulator:
+# End-to-end run of the Windows package under Wine and Xvfb, with COM12 mapped onto the
+# pseudo-terminal of the Linux instrument simulator and COM1 onto a second one serving other
+# instruments (where a name cut to four characters would lead):
 #   1. the first start writes config.ini byte for byte as the Linux build does, and the port
-#      dialog 通讯设置 offers COM1 first (confirmed with Enter, COM1 then stands in config.ini);
-#   2. with instruments 1 and 3 switched on, rows with the simulator's values arrive in
+#      dialog 通讯设置 offers COM1 first and COM12 last; COM12 chosen, it stands whole in
+#      config.ini, and the pseudo-terminal shows 9600 baud, 1 stop bit;
+#   2. with instruments 1 and 3 switched on and a baud index outside the table, the next start
+#      opens COM12 at the line's own rate, and rows with the simulator's values arrive in
 #      Data\yyyy\mm\dd.csv under the 110-byte GBK header;
 #   3. the simulator's line taken away stops the rows, and given back they resume.
 # Usage: tests/windows/wine-e2e.sh [--screenshot FILE] [STAGED_DIR]
@@ -27,7 +30,7 @@ skip() {
     echo "wine-e2e: skipped: $*"
     exit 0
 }
-for tool in wine wineserver Xvfb xdotool iconv; do
+for tool in wine wineserver Xvfb xdotool iconv stty; do
     command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 if [ -z "$stage" ]; then
@@ -42,9 +45,10 @@ fi
 tmp=$(mktemp -d /tmp/presmon-wine-e2e.XXXXXX)
 export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
-app="" sim="" xvfb="" linux=""
+app="" sim="" xvfb="" linux="" decoy=""
 cleanup() {
     local rc=$?
+    [ -n "$decoy" ] && kill "$decoy" 2>/dev/null
     [ -n "$app" ] && kill "$app" 2>/dev/null
     [ -n "$linux" ] && kill "$linux" 2>/dev/null
     [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
@@ -78,6 +82,18 @@ start_sim() {
     wait_until "simulator link" test -e "$link"
 }
 start_sim
+"$build/presmon-sim" --addresses 2,4 --link "$tmp/ttyDECOY" >>"$tmp/sim.log" 2>&1 &
+decoy=$!
+wait_until "decoy link" test -e "$tmp/ttyDECOY"
+# line_is SPEED: the line settings as the pseudo-terminal's side sees them. A pseudo-terminal
+# holds 8 data bits without parity whatever is set: the rate and the stop bits tell.
+line_is() {
+    local s
+    s=$(stty -F "$link" -a) || return 1
+    [[ $s == *"speed $1 baud"* && $s == *" -cstopb "* ]]
+}
+# Settings that the open must change (all but an out-of-table rate, which it keeps).
+stty -F "$link" 38400 cstopb
 
 # The Linux build's default config.ini, the reference for the bytes.
 mkdir "$tmp/linux"
@@ -90,10 +106,11 @@ kill "$linux"
 wait "$linux" 2>/dev/null || true
 linux=""
 
-# A fresh prefix, COM1 onto the simulator's link (read by the wineserver at its start).
+# A fresh prefix, COM12 onto the simulator's link (read by the wineserver at its start).
 {
     wineboot -i
-    wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$link" /f
+    wine reg add 'HKLM\Software\Wine\Ports' /v COM12 /d "$link" /f
+    wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$tmp/ttyDECOY" /f
     # Windows' own faces (Tahoma for the dialogs, Arial for the panels) are not in a bare Wine:
     # the host's stand-ins, so that digits and ℃ are drawn as on Windows.
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Tahoma /d 'DejaVu Sans' /f
@@ -120,32 +137,38 @@ start_app() {
 window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
 has_window() { [ -n "$(window "$1")" ]; }
 
-# 1. First start: default config.ini, then the port dialog with COM1 preselected.
+# 1. First start: default config.ini, then the port dialog with its first port preselected.
 start_app
 wait_until "port dialog 通讯设置" has_window 通讯设置
 cmp "$tmp/linux/config.ini" "$cfg" || fail "default config.ini differs from the Linux build's"
 [ -n "$shot" ] && import -window root "$tmp/dialog.png"
-# Enter on the dialog, again every few seconds should a slow start have missed it.
+# The last port (End in the focused port list) and Enter, again every few seconds should a
+# slow start have missed them.
 pressed=-10
 confirmed() {
-    grep -qa $'^comid=COM1\r$' "$cfg" && return 0
+    grep -qa $'^comid=COM12\r$' "$cfg" && return 0
+    grep -qa $'^comid=[^\r]' "$cfg" && fail "$(grep -a '^comid=' "$cfg" | tr -d '\r') stored, not COM12"
     local dialog
     dialog=$(window 通讯设置)
     if [ -n "$dialog" ] && [ $((SECONDS - pressed)) -ge 5 ]; then
-        xdotool windowfocus --sync "$dialog" key Return 2>/dev/null || true
+        xdotool windowfocus --sync "$dialog" key End Return 2>/dev/null || true
         pressed=$SECONDS
     fi
     return 1
 }
-wait_until "comid=COM1 in config.ini after confirming 通讯设置" confirmed
+wait_until "comid=COM12 in config.ini after choosing COM12 in 通讯设置" confirmed
+line_is 9600 || fail "COM12 not at 9600 baud, 1 stop bit: $(stty -F "$link")"
 # Closed as by the window's close button: the shutdown writes the record switches.
 wine taskkill /IM presmon.exe >>"$tmp/wine.log" 2>&1 || true
 first=$app app=""
 wait_until "end of the first run" bash -c "! kill -0 $first 2>/dev/null"
 
-# 2. Instruments 1 and 3 switched on; the second start opens COM1 without asking.
-LC_ALL=C sed -i '/^\[OpenOrClose\]/,/^\[/{s/^1=0\r$/1=1\r/;s/^3=0\r$/3=1\r/}' "$cfg"
-grep -qa $'^3=1\r$' "$cfg" || fail "could not switch instruments 1 and 3 on"
+# 2. Instruments 1 and 3 switched on, baud index 7; the second start opens COM12 without asking.
+LC_ALL=C sed -i -e '/^\[OpenOrClose\]/,/^\[/{s/^1=0\r$/1=1\r/;s/^3=0\r$/3=1\r/}' \
+    -e 's/^baudrate=3\r$/baudrate=7\r/' "$cfg"
+grep -qa $'^3=1\r$' "$cfg" && grep -qa $'^baudrate=7\r$' "$cfg" ||
+    fail "could not switch instruments 1 and 3 on and set baud index 7"
+stty -F "$link" 2400 cstopb
 # For the picture only: the pressure axis to 100 and instrument 3 in green, as in scripts/demo.
 [ -n "$shot" ] && LC_ALL=C sed -i -e 's/^PresYn=1000\r$/PresYn=100\r/' \
     -e '/^\[LineColorPress\]/,/^\[/s/^3=255\r$/3=32768\r/' "$cfg"
@@ -178,6 +201,7 @@ header=$(printf '%s' "数据编号,时间,压力1,温度1,压力2,温度2,压力
 [ $((${#header} / 2)) -eq 110 ] || fail "reference header is not 110 bytes"
 [ "$(head -c 112 "$csv" | xxd -p | tr -d '\n')" = "${header}0d0a" ] ||
     fail "header of ${csv#"$tmp/app/"} is not the 110-byte GBK header"
+line_is 2400 || fail "baud index 7 did not keep the line's 2400 baud (1 stop bit): $(stty -F "$link")"
 if [ -n "$shot" ]; then
     wait_until "30 rows for the picture" rows_at_least 30
     main=$(window 压力仪表监控软件)
@@ -221,5 +245,5 @@ back=$(printf '%08X' $(($(date +%s) + offset)))
 start_sim
 wait_until "rows after the line came back" rows_at_least 3 "$back"
 echo "wine-e2e: passed in $((SECONDS - started)) s: default config.ini as on Linux, 通讯设置 took" \
-    "COM1, $rows_before rows of instruments 1 and 3 under the GBK header; line taken away:" \
+    "COM12 whole at 9600 baud 1 stop bit, index 7 kept 2400, $rows_before rows of instruments 1 and 3 under the GBK header; line taken away:" \
     "$rows_late more rows, then none; given back: $(good_rows "$back") fresh rows"
