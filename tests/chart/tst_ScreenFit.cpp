@@ -1,8 +1,6 @@
 #include "ScreenFit.h"
 
-#include <QDialog>
-#include <QGuiApplication>
-#include <QScreen>
+// A window on a screen: tst_TFrmPrint opens the history window on two screen sizes.
 #include <QTest>
 
 class tst_ScreenFit : public QObject {
@@ -10,8 +8,6 @@ class tst_ScreenFit : public QObject {
   private slots:
     void fitFrame_data();
     void fitFrame();
-    void dialogFitsItsScreen_data();
-    void dialogFitsItsScreen();
 };
 
 void tst_ScreenFit::fitFrame_data() {
@@ -47,38 +43,6 @@ void tst_ScreenFit::fitFrame() {
     QFETCH(QSize, minimum);
     QFETCH(QRect, expected);
     QCOMPARE(FitFrameToArea(designed, area, minimum), expected);
-}
-
-void tst_ScreenFit::dialogFitsItsScreen_data() {
-    QTest::addColumn<QSize>("client");
-    QTest::addColumn<bool>("fixed");
-    QTest::newRow("resizable, larger than the screen") << QSize(3000, 2000) << false;
-    QTest::newRow("resizable, small") << QSize(300, 200) << false;
-    QTest::newRow("fixed, small") << QSize(350, 172) << true;
-}
-
-void tst_ScreenFit::dialogFitsItsScreen() {
-    QFETCH(QSize, client);
-    QFETCH(bool, fixed);
-    QDialog dialog;
-    if (fixed)
-        dialog.setFixedSize(client);
-    else
-        dialog.resize(client);
-    const QRect frame = CentreWindowOnScreen(&dialog);
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    QVERIFY2(area.contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4")
-                                                  .arg(frame.x())
-                                                  .arg(frame.y())
-                                                  .arg(frame.width())
-                                                  .arg(frame.height())));
-    QCOMPARE(dialog.pos(), frame.topLeft());
-    const QMargins margins = WindowFrameMargins(&dialog);
-    QCOMPARE(dialog.size().grownBy(margins), frame.size());
-    if (client.width() < area.width() - margins.left() - margins.right()) {
-        QCOMPARE(dialog.size(), client);
-        QVERIFY(qAbs(frame.center().x() - area.center().x()) <= 1);
-    }
 }
 
 QTEST_MAIN(tst_ScreenFit)
