@@ -7,7 +7,8 @@
 #      config.ini, and the pseudo-terminal shows 9600 baud, 1 stop bit;
 #   2. with instruments 1 and 3 switched on and a baud index outside the table, the next start
 #      opens COM12 at the line's own rate, and rows with the simulator's values arrive in
-#      Data\yyyy\mm\dd.csv under the 110-byte GBK header;
+#      Data\yyyy\mm\dd.csv under the 110-byte GBK header; a second start in the folder ends
+#      after its box;
 #   3. the simulator's line taken away stops the rows, and given back they resume.
 # Usage: tests/windows/wine-e2e.sh [--screenshot FILE] [STAGED_DIR]
 # STAGED_DIR holds presmon.exe with its DLLs (default: build-win/presmon-win64, as scripts/windows
@@ -157,7 +158,7 @@ confirmed() {
     return 1
 }
 wait_until "comid=COM12 in config.ini after choosing COM12 in 通讯设置" confirmed
-line_is 9600 || fail "COM12 not at 9600 baud, 1 stop bit: $(stty -F "$link")"
+line_is 9600 || fail "COM12 not at 9600 baud, 1 stop bit: $(stty -F "$link" | tr "\n" " ")"
 # Closed as by the window's close button: the shutdown writes the record switches.
 wine taskkill /IM presmon.exe >>"$tmp/wine.log" 2>&1 || true
 first=$app app=""
@@ -201,7 +202,16 @@ header=$(printf '%s' "数据编号,时间,压力1,温度1,压力2,温度2,压力
 [ $((${#header} / 2)) -eq 110 ] || fail "reference header is not 110 bytes"
 [ "$(head -c 112 "$csv" | xxd -p | tr -d '\n')" = "${header}0d0a" ] ||
     fail "header of ${csv#"$tmp/app/"} is not the 110-byte GBK header"
-line_is 2400 || fail "baud index 7 did not keep the line's 2400 baud (1 stop bit): $(stty -F "$link")"
+line_is 2400 || fail "baud index 7 did not keep the line's 2400 baud (1 stop bit): $(stty -F "$link" | tr "\n" " ")"
+# A second start in the same folder says so in a box (titled with the program's name) and,
+# confirmed, ends without a main window of its own; the first runs on.
+(cd "$tmp/app" && exec wine presmon.exe) >>"$tmp/wine.log" 2>&1 &
+second=$!
+wait_until "the second start's box" has_window presmon
+xdotool windowfocus --sync "$(window presmon)" key Return 2>/dev/null || true
+wait_until "end of the second start" bash -c "! kill -0 $second 2>/dev/null"
+[ "$(xdotool search --onlyvisible --name '^压力仪表监控软件$' | wc -l)" -eq 1 ] ||
+    fail "the second start opened a main window"
 if [ -n "$shot" ]; then
     wait_until "30 rows for the picture" rows_at_least 30
     main=$(window 压力仪表监控软件)
