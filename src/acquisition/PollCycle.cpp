@@ -305,6 +305,13 @@ int PollCycle::msToNextTick() const {
     // fits instead of firing at once or much later.
     constexpr qint64 kMin = 200;
     const qint64 delay = start - now;
+    if (delay < kMin && !m_running) {
+        // Planned afresh between cycles (more instruments switched on, the port back from a
+        // dialog): the next second's row is still had by starting now, not a second later.
+        const qint64 nextSecond = rowMs - MsOfSecond(rowMs) + 1000;
+        if (now + pollMs <= nextSecond + kLateRowMs - kSpareMs)
+            return int(std::max<qint64>(delay, 0));
+    }
     if (delay < kMin || delay > kMin + 2000)
         return int(kMin + MsOfSecond(delay - kMin));
     return int(delay);
