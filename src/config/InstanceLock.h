@@ -16,7 +16,6 @@ class InstanceLock {
     // operator through showMessage and returns false: this start is to end. A folder that
     // takes no lock file at all (read-only, say) is not held by anyone: true, nothing shown.
     bool acquire(const std::function<void(const QString&)>& showMessage);
-    bool isHeld() const { return m_file.isLocked(); }
 
     static QString busyText();
 

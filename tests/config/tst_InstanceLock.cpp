@@ -6,17 +6,17 @@
 
 #include <cstdio>
 
-// Each start is a process of its own: this program run again with PRESMON_LOCK_FOLDER set takes
-// the folder as presmon does, prints the box's text or "held", and then waits to be killed.
+// Each start is a process: this program run with PRESMON_LOCK_FOLDER takes the folder as
+// presmon does, prints the box's text or "held", and when it holds the folder waits to be killed.
 class TstInstanceLock : public QObject {
     Q_OBJECT
 
-    static void start(QProcess& p, const QString& folder) {
+    static QByteArray start(QProcess& p, const QString& folder) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("PRESMON_LOCK_FOLDER", folder);
         p.setProcessEnvironment(env);
         p.start(QCoreApplication::applicationFilePath(), {});
-        QVERIFY(p.waitForStarted() && p.waitForReadyRead(20000));
+        return p.waitForReadyRead(20000) ? p.readAll() : QByteArray();
     }
 
   private slots:
@@ -34,14 +34,12 @@ class TstInstanceLock : public QObject {
         QFETCH(QString, second);
         QTemporaryDir dir, other;
         QProcess first, next;
-        start(first, dir.path());
-        QCOMPARE(first.readAll(), QByteArray("held"));
+        QCOMPARE(start(first, dir.path()), QByteArray("held"));
         if (firstKilled) {
             first.kill();
             QVERIFY(first.waitForFinished());
         }
-        start(next, sameFolder ? dir.path() : other.path());
-        QCOMPARE(QString::fromUtf8(next.readAll()), second);
+        QCOMPARE(QString::fromUtf8(start(next, sameFolder ? dir.path() : other.path())), second);
         // The box ends the start; a start that holds its folder runs on.
         QCOMPARE(next.waitForFinished(1000), second != "held");
         for (QProcess* p : {&next, &first}) {
@@ -59,16 +57,13 @@ int main(int argc, char* argv[]) {
         return QTest::qExec(&test, argc, argv);
     }
     InstanceLock lock(folder);
-    const bool held = lock.acquire([](const QString& text) {
-        std::fputs(text.toUtf8().constData(), stdout);
-    });
-    if (held)
-        std::fputs("held", stdout);
+    const bool held =
+        lock.acquire([](const QString& text) { std::fputs(text.toUtf8().constData(), stdout); });
+    std::fputs(held ? "held" : "", stdout);
     std::fflush(stdout);
-    if (!held)
-        return 1;
-    QTest::qWait(60000);
-    return 0;
+    if (held)
+        QTest::qWait(60000);
+    return held ? 0 : 1;
 }
 
 #include "tst_InstanceLock.moc"
