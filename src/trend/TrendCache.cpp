@@ -101,8 +101,15 @@ void TrendCache::store(const TrendDay& fine, const TrendDay& coarse, qint64 size
     file.commit();
 }
 
+std::optional<TrendDay> TrendCache::cached(QDate day, Level level) const {
+    const QFileInfo info(dataPath(day));
+    if (!info.isFile())
+        return std::nullopt;
+    return load(day, level, info.size(), info.lastModified().toMSecsSinceEpoch());
+}
+
 std::optional<TrendDay> TrendCache::day(QDate day, Level level, const std::atomic<bool>* cancel,
-                                        bool* rebuilt) const {
+                                        bool* rebuilt, std::vector<float>* scratch) const {
     if (rebuilt)
         *rebuilt = false;
     QFile source(dataPath(day));
@@ -129,8 +136,11 @@ std::optional<TrendDay> TrendCache::day(QDate day, Level level, const std::atomi
         else
             return std::nullopt;
     }
-    std::vector<float> seconds(size_t(TrendDay::kSeries) * TrendDay::kDaySeconds,
-                               std::numeric_limits<float>::quiet_NaN());
+    // A fresh 5.5 MB a day would cost its page faults every time.
+    std::vector<float> own;
+    std::vector<float>& seconds = scratch ? *scratch : own;
+    seconds.assign(size_t(TrendDay::kSeries) * TrendDay::kDaySeconds,
+                   std::numeric_limits<float>::quiet_NaN());
     TrendDay fine;
     fine.day = day;
     if (bytes && !TrendDay::placeRows(bytes, size, TrendDay::dayStart(day), TrendDay::kDaySeconds,
@@ -141,7 +151,8 @@ std::optional<TrendDay> TrendCache::day(QDate day, Level level, const std::atomi
     TrendDay coarse;
     coarse.day = day;
     coarse.blockSeconds = TrendDay::kCoarseSeconds;
-    coarse.blocks = TrendDay::summarise(seconds, TrendDay::kCoarseSeconds);
+    coarse.blocks = TrendDay::merge(fine.blocks, TrendDay::kFineSeconds,
+                                    TrendDay::kCoarseSeconds / TrendDay::kFineSeconds);
     coarse.strays = fine.strays;
     store(fine, coarse, size, mtime);
     return level == Level::Fine ? std::move(fine) : std::move(coarse);

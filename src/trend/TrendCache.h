@@ -20,9 +20,14 @@ class TrendCache {
     QString cachePath(QDate day) const;
 
     // The day's summary at `level`; nothing when the day has no file, it cannot be read or
-    // the read was cancelled. `rebuilt` tells whether the day file itself was read.
+    // the read was cancelled. `rebuilt` tells whether the day file itself was read; `scratch`
+    // is room for a day of seconds that a caller reading many days can keep.
     std::optional<TrendDay> day(QDate day, Level level, const std::atomic<bool>* cancel = nullptr,
-                                bool* rebuilt = nullptr) const;
+                                bool* rebuilt = nullptr,
+                                std::vector<float>* scratch = nullptr) const;
+
+    // The summary only when the cache holds it for the day file as it is now.
+    std::optional<TrendDay> cached(QDate day, Level level) const;
 
   private:
     std::optional<TrendDay> load(QDate day, Level level, qint64 size, qint64 mtime) const;

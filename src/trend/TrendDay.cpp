@@ -3,6 +3,7 @@
 #include "HistoryFields.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -14,6 +15,68 @@ constexpr float kNoValue = std::numeric_limits<float>::quiet_NaN();
 // did not read, so one damaged field never stops a trend.
 bool readValue(std::string_view text, float& value) {
     return HistoryFields::parseValue(text, value) == HistoryFields::Value::Read;
+}
+
+// The row as the recorder writes it: a hexadecimal data number, the time, then sixteen plain
+// decimals, each followed by a comma. Reads the data number and the values in one pass and
+// gives up (false) on anything else, which then takes the general way; where it succeeds it
+// reads exactly what that way reads.
+bool fastRow(const char* p, const char* end, uint32_t& key, float* values) {
+    static constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                       1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    uint64_t k = 0;
+    const char* start = p;
+    for (; p < end && *p != ','; ++p) {
+        const char c = *p;
+        const unsigned digit = c >= '0' && c <= '9'   ? unsigned(c - '0')
+                               : c >= 'A' && c <= 'F' ? unsigned(c - 'A' + 10)
+                               : c >= 'a' && c <= 'f' ? unsigned(c - 'a' + 10)
+                                                      : 16u;
+        if (digit > 15 || p - start >= 8)
+            return false;
+        k = k * 16 + digit;
+    }
+    if (p == start || p == end)
+        return false;
+    key = uint32_t(k);
+    ++p;
+    const char* time = p;
+    while (p < end && *p != ',' && *p != '"' && *p != '\'')
+        ++p;
+    if (p == time || p == end || *p != ',')
+        return false;
+    ++p;
+    // Every scan below stops at the line's end: the caller hands in lines that end before a
+    // line break or, the last one, with a comma.
+    for (int i = 0; i < TrendDay::kSeries; ++i) {
+        if (p >= end)
+            return false;
+        const bool negative = *p == '-';
+        p += negative;
+        const char* digits = p;
+        uint64_t mantissa = 0;
+        while (unsigned(*p - '0') < 10u)
+            mantissa = mantissa * 10 + unsigned(*p++ - '0');
+        const long whole = p - digits;
+        long fraction = 0;
+        if (*p == '.') {
+            const char* f = ++p;
+            while (unsigned(*p - '0') < 10u)
+                mantissa = mantissa * 10 + unsigned(*p++ - '0');
+            fraction = p - f;
+            if (whole + fraction == 0)
+                return false;
+        } else if (whole == 0) {
+            return false;
+        }
+        // Exact in a float with an exact divisor, so one division rounds as a full parse does.
+        if (*p != ',' || whole + fraction > 18 || fraction > 10 || mantissa >= (1u << 24))
+            return false;
+        const float v = fraction > 0 ? float(mantissa) / kPow10[fraction] : float(mantissa);
+        values[i] = negative ? -v : v;
+        ++p;
+    }
+    return true;
 }
 
 } // namespace
@@ -36,8 +99,22 @@ bool TrendDay::placeRows(const char* bytes, qint64 size, qint64 from, qint64 cou
         // A row is whole once its last comma is written; a torn one would place cut values.
         if (!nl && (lineEnd == p || lineEnd[-1] != ','))
             break;
-        fields.split(std::string_view(p, size_t(lineEnd - p)));
+        const char* line = p;
         p = next;
+        // Pressure and temperature of each instrument side by side, as the row holds them.
+        float row[kSeries];
+        uint32_t fastKey = 0;
+        if (fastRow(line, lineEnd, fastKey, row)) {
+            const qint64 at = qint64(fastKey) - from;
+            if (at >= 0 && at < count) {
+                for (int i = 0; i < kSeries / 2; ++i) {
+                    seconds[size_t(i) * size_t(count) + size_t(at)] = row[2 * i];
+                    seconds[size_t(i + kSeries / 2) * size_t(count) + size_t(at)] = row[2 * i + 1];
+                }
+                continue;
+            }
+        }
+        fields.split(std::string_view(line, size_t(lineEnd - line)));
         const auto key = HistoryFields::parseKey(fields.at(0));
         if (!key)
             continue;
@@ -70,24 +147,56 @@ std::vector<TrendBlock> TrendDay::summarise(const std::vector<float>& seconds, i
     for (int s = 0; s < kSeries; ++s) {
         const float* values = seconds.data() + size_t(s) * kDaySeconds;
         for (int b = 0; b < perSeries; ++b) {
-            TrendBlock& out = blocks[size_t(s) * size_t(perSeries) + size_t(b)];
             const float* v = values + size_t(b) * size_t(blockSeconds);
-            for (int i = 0; i < blockSeconds; ++i) {
+            int first = 0;
+            while (first < blockSeconds && std::isnan(v[first]))
+                ++first;
+            if (first == blockSeconds)
+                continue;
+            int last = blockSeconds - 1;
+            while (std::isnan(v[last]))
+                --last;
+            // Comparisons with NaN are false, so the seconds without a value drop out.
+            float lo = v[first], hi = v[first];
+            int count = 0;
+            for (int i = first; i <= last; ++i) {
                 const float y = v[i];
-                if (std::isnan(y))
-                    continue;
-                if (out.count == 0) {
-                    out.min = out.max = out.first = y;
-                    out.firstOffset = uint16_t(i);
-                } else {
-                    out.min = std::min(out.min, y);
-                    out.max = std::max(out.max, y);
-                }
-                out.last = y;
-                out.lastOffset = uint16_t(i);
-                ++out.count;
+                lo = y < lo ? y : lo;
+                hi = y > hi ? y : hi;
+                count += y == y;
             }
+            TrendBlock& out = blocks[size_t(s) * size_t(perSeries) + size_t(b)];
+            out = {lo, hi, v[first], v[last], uint16_t(first), uint16_t(last), uint16_t(count), 0};
         }
     }
     return blocks;
+}
+
+std::vector<TrendBlock> TrendDay::merge(const std::vector<TrendBlock>& blocks, int blockSeconds,
+                                        int factor) {
+    const int perSeries = kDaySeconds / blockSeconds;
+    const int outPer = perSeries / factor;
+    std::vector<TrendBlock> out(size_t(kSeries) * size_t(outPer));
+    for (int s = 0; s < kSeries; ++s)
+        for (int b = 0; b < outPer; ++b) {
+            TrendBlock& m = out[size_t(s) * size_t(outPer) + size_t(b)];
+            for (int k = 0; k < factor; ++k) {
+                const TrendBlock& in =
+                    blocks[size_t(s) * size_t(perSeries) + size_t(b * factor + k)];
+                if (in.count == 0)
+                    continue;
+                const auto offset = uint16_t(k * blockSeconds);
+                if (m.count == 0) {
+                    m = in;
+                    m.firstOffset = uint16_t(in.firstOffset + offset);
+                } else {
+                    m.min = std::min(m.min, in.min);
+                    m.max = std::max(m.max, in.max);
+                    m.count = uint16_t(m.count + in.count);
+                }
+                m.last = in.last;
+                m.lastOffset = uint16_t(in.lastOffset + offset);
+            }
+        }
+    return out;
 }

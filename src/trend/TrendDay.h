@@ -48,4 +48,7 @@ class TrendDay {
     // Blocks of `blockSeconds` for every series over a whole day of `seconds` as placeRows
     // fills them (NaN where no row was).
     static std::vector<TrendBlock> summarise(const std::vector<float>& seconds, int blockSeconds);
+    // Blocks `factor` times as long from consecutive ones.
+    static std::vector<TrendBlock> merge(const std::vector<TrendBlock>& blocks, int blockSeconds,
+                                         int factor);
 };

@@ -4,6 +4,7 @@
 #include "TrendColumns.h"
 
 #include <QFile>
+#include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -69,17 +70,13 @@ TrendReader::Result TrendReader::read(const Request& request, const Progress& pr
     const TrendCache::Level level =
         result.resolution == Resolution::Fine ? TrendCache::Level::Fine : TrendCache::Level::Coarse;
     std::vector<float> seconds;
+    // Each side of a pair of days keeps its scratch day between pairs.
+    std::vector<float> scratch[2];
     int done = 0;
-    for (QDate d = firstDay; d <= lastDay; d = d.addDays(1)) {
-        if (cancelled(cancel)) {
-            result.cancelled = true;
-            return result;
-        }
+    // False when cancelled.
+    const auto use = [&](QDate d, const std::optional<TrendDay>& day, bool rebuilt) {
         const qint64 dayStart = TrendDay::dayStart(d);
         const bool inside = dayStart + TrendDay::kDaySeconds > from && dayStart < to;
-        bool rebuilt = false;
-        // In second resolution the summary is only wanted for its strays.
-        const auto day = cache.day(d, level, cancel, &rebuilt);
         if (day) {
             result.daysRebuilt += rebuilt;
             result.daysRead += inside;
@@ -101,6 +98,7 @@ TrendReader::Result TrendReader::read(const Request& request, const Progress& pr
                 }
             }
         } else if (day && inside) {
+            // In second resolution the summary was only wanted for its strays.
             const qint64 lo = std::max(from, dayStart);
             const qint64 hi = std::min(to, dayStart + TrendDay::kDaySeconds);
             seconds.assign(size_t(kSeries) * size_t(hi - lo),
@@ -109,10 +107,8 @@ TrendReader::Result TrendReader::read(const Request& request, const Progress& pr
             if (file.open(QIODevice::ReadOnly)) {
                 const QByteArray bytes = file.readAll();
                 if (!TrendDay::placeRows(bytes.constData(), bytes.size(), lo, hi - lo, seconds,
-                                         nullptr, cancel)) {
-                    result.cancelled = true;
-                    return result;
-                }
+                                         nullptr, cancel))
+                    return false;
             }
             for (int s = 0; s < kSeries; ++s) {
                 if (!request.series[s])
@@ -123,12 +119,36 @@ TrendReader::Result TrendReader::read(const Request& request, const Progress& pr
                         columns[s].addSecond(lo + i, v[i]);
             }
         }
-        if (!day && cancelled(cancel)) {
+        if (progress)
+            progress(++done, total);
+        return !cancelled(cancel);
+    };
+    // Days go in pairs, the second on a thread of its own, so a first reading of the day
+    // files takes both cores; the columns do not depend on the order of the days.
+    for (QDate d = firstDay; d <= lastDay; d = d.addDays(2)) {
+        if (cancelled(cancel)) {
             result.cancelled = true;
             return result;
         }
-        if (progress)
-            progress(++done, total);
+        const QDate e = d.addDays(1);
+        const bool pair = e <= lastDay;
+        auto day = cache.cached(d, level);
+        auto other = pair ? cache.cached(e, level) : std::nullopt;
+        bool rebuilt = false, otherRebuilt = false;
+        std::unique_ptr<QThread> helper;
+        if (pair && !other) {
+            helper.reset(QThread::create(
+                [&] { other = cache.day(e, level, cancel, &otherRebuilt, &scratch[1]); }));
+            helper->start();
+        }
+        if (!day)
+            day = cache.day(d, level, cancel, &rebuilt, &scratch[0]);
+        if (helper)
+            helper->wait();
+        if (!use(d, day, rebuilt) || (pair && !use(e, other, otherRebuilt))) {
+            result.cancelled = true;
+            return result;
+        }
     }
     for (int s = 0; s < kSeries; ++s)
         result.series[s] = columns[s].take();
