@@ -181,6 +181,7 @@ inline MainEnvironment Environment(const QString& dir, LinkService* link, ErrorB
     env.link = link;
     env.pause = [](int ms) { QThread::msleep(ms); };
     env.clock = [] { return QDateTime::currentDateTime(); };
+    env.acquisitionThread = true; // as the program runs
     env.showMessage = [&messages](const QString& t) { messages << t; };
     env.showError = boxes.fn();
     env.runComSet = [](TFrmComSet&) {};

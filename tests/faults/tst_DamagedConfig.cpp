@@ -56,7 +56,7 @@ void TestDamagedConfig::startsOnRandomBytesWithEmptyValues() {
     {
         TFrmMain window(Environment(dir.path(), &link, boxes, messages));
         window.show();
-        QTRY_VERIFY_WITH_TIMEOUT(window.SecCy->isActive(), kDeadlineMs);
+        QTRY_VERIFY_WITH_TIMEOUT(window.polling(), kDeadlineMs);
         // Nothing in the rubbish reads as a setting: every value falls back to empty or 0.
         QCOMPARE(window.windowTitle(), QString());
         QCOMPARE(window.state().PresY0, 0);
@@ -65,7 +65,7 @@ void TestDamagedConfig::startsOnRandomBytesWithEmptyValues() {
         for (int n = 1; n <= 8; ++n)
             QVERIFY(!window.isSwitchedOn(n));
         QCOMPARE(link.opened, QStringList{"ttyFAKE"}); // the first-run choice of a port
-        QVERIFY(window.SecCy->isActive());
+        QVERIFY(window.polling());
         QVERIFY(messages.isEmpty());
         QCOMPARE(boxes.shown, 0);
         window.close();
@@ -145,7 +145,7 @@ void TestDamagedConfig::survivesDeletionDuringRun() {
         QTRY_COMPARE_WITH_TIMEOUT(IniReadInteger(config, "OpenOrClose", "3"), 1, kDeadlineMs);
         // Recording never needed the file: rows keep coming.
         QTRY_VERIFY_WITH_TIMEOUT(DayFile::read(file).lines.size() >= before + 2, kDeadlineMs);
-        QVERIFY(window.SecCy->isActive());
+        QVERIFY(window.polling());
         window.close();
     }
     // The shutdown puts back what the run holds in memory.
