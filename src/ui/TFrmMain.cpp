@@ -8,6 +8,7 @@
 #include "Ini.h"
 #include "MainCycleDisplay.h"
 #include "ProgramIcon.h"
+#include "ScreenFit.h"
 #include "SerialPorts.h"
 #include "TFrmComSet.h"
 #include "TFrmLine.h"
@@ -29,6 +30,8 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
@@ -58,10 +61,10 @@ class FlagGuard {
 TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
     : QMainWindow(parent), m_env(std::move(env)) {
     setObjectName(QStringLiteral("FrmMain"));
-    // 981 x 768 at 192, 113 is the frame (a move places the frame); fitFrame() takes the
+    // 981 x 768 at 192, 113 is the frame where the screen holds it, else the frame fitted into
+    // the screen's free area (a move places the frame); fitFrame() takes the
     // frame's margins off the size once they are known.
-    move(kFrame.topLeft());
-    resize(kFrame.size());
+    FitWindowToScreen(this, kFrame);
     setWindowIcon(ProgramIcon());
 
     auto* central = new QWidget(this);
@@ -69,7 +72,15 @@ TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     buildValueRow();
-    column->addWidget(ToolBar2);
+    // On a screen narrower than the eight panels the row scrolls instead of losing panel 8.
+    m_valueRow = new QScrollArea(central);
+    m_valueRow->setObjectName(QStringLiteral("ValueRow"));
+    m_valueRow->setFrameShape(QFrame::NoFrame);
+    m_valueRow->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_valueRow->setWidgetResizable(true);
+    m_valueRow->setWidget(ToolBar2);
+    m_valueRow->setFixedHeight(ToolBar2->height());
+    column->addWidget(m_valueRow);
 
     // The main chart lies over the curve windows; hiding it uncovers them.
     m_chartArea = new QWidget(central);
@@ -151,6 +162,7 @@ void TFrmMain::buildValueRow() {
     ToolBar2 = new QWidget(this);
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
     ToolBar2->setFixedHeight(129);
+    ToolBar2->setMinimumWidth(4 + SharedState::kInstruments * 121);
     QFont panelFont(QStringLiteral("Arial"));
     panelFont.setPixelSize(19);
     panelFont.setBold(true);
@@ -758,7 +770,14 @@ void TFrmMain::fitFrame() {
     if (m.isNull())
         return;
     m_frameFitted = true;
-    resize(kFrame.marginsRemoved(m).size());
+    FitWindowToScreen(this, kFrame);
+}
+
+void TFrmMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    const bool narrow = m_valueRow->width() < ToolBar2->minimumWidth();
+    m_valueRow->setFixedHeight(ToolBar2->height() +
+                               (narrow ? m_valueRow->horizontalScrollBar()->sizeHint().height() : 0));
 }
 
 void TFrmMain::FormClose() {

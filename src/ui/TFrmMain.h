@@ -17,6 +17,7 @@ class QDialog;
 class QGroupBox;
 class QLabel;
 class QMdiArea;
+class QScrollArea;
 class QMenu;
 class QTimer;
 class TFrmLine;
@@ -108,6 +109,7 @@ class TFrmMain : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void buildValueRow();
@@ -138,6 +140,7 @@ class TFrmMain : public QMainWindow {
     std::unique_ptr<Acquisition> m_acq;
     std::unique_ptr<AcquisitionLink> m_link; // the port steps' and dialogs' way to the line
     QWidget* m_chartArea = nullptr;
+    QScrollArea* m_valueRow = nullptr;
     bool m_errorBoxOpen = false;
     bool m_closed = false;
     bool m_closeDue = false;       // a close waits for the running cycle
