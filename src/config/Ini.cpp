@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
+#include <QMutex>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -291,12 +292,40 @@ int32_t IniReadInteger(const QString& path, const QString& section, const QStrin
     return ParseIniInteger(readValue(path, section, key));
 }
 
+namespace {
+
+QMutex g_observerLock;
+IniWriteObserver g_observer;
+
+bool writeValue(const QString& path, const QString& section, const QString& key,
+                const QString& text);
+
+} // namespace
+
+void SetIniWriteObserver(IniWriteObserver observer) {
+    QMutexLocker lock(&g_observerLock);
+    g_observer = std::move(observer);
+}
+
 bool IniWriteString(const QString& path, const QString& sectionName, const QString& keyName,
                     const QString& text) {
     if (!validName(sectionName, ']', false) || !validName(keyName, '=', true))
         return false;
-    const QString section = trimBlanks(sectionName);
-    const QString key = trimBlanks(keyName);
+    const bool saved = writeValue(path, trimBlanks(sectionName), trimBlanks(keyName), text);
+    IniWriteObserver observer;
+    {
+        QMutexLocker lock(&g_observerLock);
+        observer = g_observer;
+    }
+    if (observer)
+        observer(path, saved);
+    return saved;
+}
+
+namespace {
+
+bool writeValue(const QString& path, const QString& section, const QString& key,
+                const QString& text) {
     if (markedReadOnly(path))
         return false;
     IniFile file = load(path);
@@ -335,6 +364,8 @@ bool IniWriteString(const QString& path, const QString& sectionName, const QStri
     // QSaveFile keeps the old file's permissions.
     return replaceFile(path, out);
 }
+
+} // namespace
 
 bool IniWriteInteger(const QString& path, const QString& section, const QString& key,
                      int32_t number) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 // Access to config.ini. Every call opens the file, reads or writes one value and closes it
 // again; nothing is cached. Section and key names match without regard to letter case.
@@ -12,6 +13,11 @@ bool IniWriteString(const QString& path, const QString& section, const QString& 
                     const QString& text);
 bool IniWriteInteger(const QString& path, const QString& section, const QString& key,
                      int32_t number);
+
+// Told of the outcome of every write that reached the file stage (from any thread), so the
+// program can tell the operator while settings cannot be saved. Null: nobody is told.
+using IniWriteObserver = std::function<void(const QString& path, bool saved)>;
+void SetIniWriteObserver(IniWriteObserver observer);
 
 // Creates the file with every default entry, in the order that yields the documented layout.
 bool WriteDefaultConfig(const QString& path);

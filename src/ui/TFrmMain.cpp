@@ -22,7 +22,10 @@
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QEventLoop>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QPointer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -114,6 +117,20 @@ TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
     LineStatus->setObjectName(QStringLiteral("LineStatus"));
     statusBar()->addWidget(LineStatus);
 
+    // Settings that cannot be saved are said once an episode, and shown while it lasts.
+    ConfigStatus = new QLabel(statusBar());
+    ConfigStatus->setObjectName(QStringLiteral("ConfigStatus"));
+    statusBar()->addWidget(ConfigStatus);
+    const QPointer<TFrmMain> self(this);
+    const QString config = QFileInfo(configPath()).absoluteFilePath();
+    SetIniWriteObserver([self, config](const QString& path, bool saved) {
+        if (self && QFileInfo(path).absoluteFilePath() == config)
+            QMetaObject::invokeMethod(self, [self, saved] {
+                if (self)
+                    self->configSaved(saved);
+            });
+    });
+
     m_display = std::make_unique<MainCycleDisplay>(*this);
     Acquisition::Settings settings;
     settings.baseDir = m_env.baseDir;
@@ -153,6 +170,7 @@ TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
 TFrmMain::~TFrmMain() {
     // The line is closed and the thread ended before anything it reports to goes.
     m_acq->stop();
+    SetIniWriteObserver(nullptr);
     // Released while a close still waited for the cycle: the shutdown writes must not be lost.
     if (m_closeDue)
         FormClose();
@@ -344,6 +362,22 @@ void TFrmMain::applyReport(const CycleReport& report) {
     m_state.PresValue = report.presValue;
     m_state.TempValue = report.tempValue;
     m_state.PointCount = report.pointCount;
+}
+
+void TFrmMain::configSaved(bool saved) {
+    if (saved) {
+        if (std::exchange(m_configUnsaved, false))
+            ConfigStatus->clear();
+        return;
+    }
+    if (std::exchange(m_configUnsaved, true))
+        return;
+    const QString text =
+        QStringLiteral("设置无法保存: %1 不能写入, 更改的设置在下次启动时将丢失")
+            .arg(QDir::toNativeSeparators(configPath()));
+    ConfigStatus->setText(text);
+    if (!m_closed)
+        showErrorOnce(text);
 }
 
 bool TFrmMain::polling() const {

@@ -100,6 +100,7 @@ class TFrmMain : public QMainWindow {
     QLabel* LineStatus = nullptr; // "通讯中断: <port>, 正在重新连接" while the line is lost
     QTimer* LineWatch = nullptr;  // the acquisition thread's watch over the serial line
     QLabel* RecordStatus = nullptr; // the daily record's fault, empty while rows go in
+    QLabel* ConfigStatus = nullptr; // while config.ini cannot be written
 
   signals:
     // A polling cycle has ended, with or without a row.
@@ -131,6 +132,7 @@ class TFrmMain : public QMainWindow {
     void setHistoryOpen(bool open);
     void resumePolling(bool restart);
     void applyReport(const CycleReport& report);
+    void configSaved(bool saved);
     void startUpStep();
     QString configPath() const { return m_env.configPath(); }
 
@@ -145,6 +147,7 @@ class TFrmMain : public QMainWindow {
     bool m_closed = false;
     bool m_closeDue = false;       // a close waits for the running cycle
     bool m_acquisitionStopped = false;
+    bool m_configUnsaved = false; // an episode of failed config.ini writes is under way
     bool m_closingWindows = false; // a command closes curve windows and sets the switches itself
     QDialog* m_closable = nullptr; // the box or dialog that runClosable() is showing
     bool m_frameFitted = false;

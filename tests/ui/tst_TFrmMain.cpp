@@ -139,6 +139,7 @@ class TestTFrmMain : public QObject {
     void switchingOffWaitsForRunningCycle_data();
     void switchingOffWaitsForRunningCycle();
     void errorBoxesDoNotPileUp();
+    void unsavableSettingsToldOncePerEpisode();
 };
 
 void TestTFrmMain::firstRun_data() {
@@ -653,6 +654,27 @@ void TestTFrmMain::errorBoxesDoNotPileUp() {
     h.scheduler.runAll();
     QCoreApplication::processEvents();
     QCOMPARE(h.errors.size(), 2);
+}
+
+// A config.ini made read-only after the start: the operator is told once, in the status line
+// while it lasts and in one box, and the line goes once a write succeeds again.
+void TestTFrmMain::unsavableSettingsToldOncePerEpisode() {
+    Harness h;
+    auto w = h.make();
+    QFile config(h.config());
+    const QFileDevice::Permissions writable = config.permissions();
+    QVERIFY(config.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    for (int n : {8, 7}) {
+        w->muAp[n]->trigger();
+        QTRY_COMPARE(h.errors.size(), 1);
+    }
+    QCOMPARE(IniReadInteger(h.config(), "OpenOrClose", "8"), 0);
+    QVERIFY(h.errors.first().contains(QDir::toNativeSeparators(h.config())));
+    QCOMPARE(w->ConfigStatus->text(), h.errors.first());
+    QVERIFY(config.setPermissions(writable));
+    w->muAp[8]->trigger();
+    QTRY_VERIFY(w->ConfigStatus->text().isEmpty());
+    QCOMPARE(h.errors.size(), 1);
 }
 
 QTEST_MAIN(TestTFrmMain)
