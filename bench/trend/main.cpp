@@ -1,8 +1,10 @@
 // Times the trend window reading and drawing a month and a year of full day files.
-//   trend [--dir SCRATCH] [--keep]
+//   trend [--dir SCRATCH] [--keep] [--show]
 // Writes 366 days (8 instruments, one row a second, missing days, gaps and spikes) under
-// SCRATCH/Data unless --keep finds them there, then prints one RESULT line per figure.
+// SCRATCH/Data unless --keep finds them there, then prints one RESULT line per figure;
+// --show opens the window on a month of them instead.
 #include "Chart.h"
+#include "ColorValue.h"
 #include "SharedState.h"
 #include "TFrmTrend.h"
 #include "TrendDay.h"
@@ -19,6 +21,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <qcustomplot.h>
 #include <random>
@@ -81,14 +84,21 @@ bool writeDay(const QString& base, QDate day, int index, std::mt19937& random) {
         pressure[i] = 5000 + 5000 * i;
         temperature[i] = 200 + 10 * i;
     }
-    std::uniform_int_distribution<int> step(-50, 50), tstep(-1, 1), when(0, 86399);
+    std::uniform_int_distribution<int> step(-50, 50), noise(-1, 1), when(0, 86399);
+    // Temperatures follow the day (warmest in the afternoon) with a little noise.
+    static const std::vector<int> daily = [] {
+        std::vector<int> v(1440);
+        for (int m = 0; m < 1440; ++m)
+            v[size_t(m)] = int(std::lround(40 * std::sin((m - 540) * 6.2832 / 1440)));
+        return v;
+    }();
     const int gap = when(random), spike = when(random);
     const qint64 start = TrendDay::dayStart(day);
     const QByteArray date = day.toString(u"yyyy-MM-dd ").toLatin1();
     for (int s = 0; s < 86400; ++s) {
         for (int i = 0; i < 8; ++i) {
             pressure[i] = std::clamp<long long>(pressure[i] + step(random), 0, 49000);
-            temperature[i] = std::clamp<long long>(temperature[i] + tstep(random), 100, 390);
+            temperature[i] = 200 + 10 * i + daily[size_t(s / 60)] + noise(random);
         }
         if (s >= gap && s < gap + 1200)
             continue;
@@ -217,6 +227,19 @@ int main(int argc, char** argv) {
     window.show();
     QCoreApplication::processEvents();
 
+    if (args.contains(QStringLiteral("--show"))) {
+        // For a look: a month holding a day without a file, instruments 1 and 2.
+        for (int i = 2; i < 8; ++i)
+            window.CheckBoxes[i]->setChecked(false);
+        state.LineColorPress[1] = ColorValue::Rgb(220, 0, 0);
+        state.LineColorPress[2] = ColorValue::Rgb(0, 0, 220);
+        state.LineColorTemp[1] = ColorValue::Rgb(0, 150, 0);
+        state.LineColorTemp[2] = ColorValue::Rgb(200, 120, 0);
+        window.DateEdit1->setDate(kLast.addDays(-40));
+        window.DateEdit2->setDate(kLast.addDays(-10));
+        window.Button1Click();
+        return app.exec();
+    }
     const QString cache = QDir(base).filePath(QStringLiteral("TrendCache"));
     std::vector<double> cold, pandas, warm, year;
     // Taking turns, so a busy spell of the shared cores falls on both sides alike.

@@ -143,6 +143,9 @@ TFrmTrend::TFrmTrend(const SharedState& state, QString baseDir, QWidget* parent)
     Chart1->setLegendVisible(true);
     Chart1->placeLegendBesidePlot();
     Chart1->setFootAlignment(Qt::AlignLeft);
+    // The wheel zooms the time only: a trend is looked into along the days, and zooming the
+    // values with it soon leaves the curves off the plot. Dragging still moves both.
+    plot->axisRect()->setRangeZoomAxes({plot->xAxis}, {});
     auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
     ticker->setDateTimeSpec(Qt::UTC);
     plot->xAxis->setTicker(ticker);

@@ -107,6 +107,13 @@ void TestTrendReader::secondsAroundMidnight_data() {
         << header() + row(m - 5, 1) + row(m - 5, 2) + row(m - 4, 3) + unreadable << QByteArray()
         << "-5=2 -4=3"
         << "-5=1 -4=4.5";
+    QByteArray forms = header();
+    const char* texts[] = {"1e1", " 2.5 ", ".5", "+4", "1.2345678901234", "12."};
+    for (int i = 0; i < 6; ++i)
+        forms += row(m - 6 + i, 1).replace(",1.000,", QByteArray(",") + texts[i] + ",");
+    QTest::newRow("value forms beside the recorder's own")
+        << forms << QByteArray() << "-6=10 -5=2.5 -4=0.5 -3=4 -2=1.23457 -1=12"
+        << "-6=0.5 -5=0.5 -4=0.5 -3=0.5 -2=0.5 -1=0.5";
     QTest::newRow("torn last line")
         << header() + row(m - 3, 1) + cut(row(m - 2, 2), 9) << QByteArray() << "-3=1" << QString();
     QTest::newRow("last row whole but without its line end")
