@@ -187,6 +187,17 @@ class TestPollCycle : public QObject {
         QCOMPARE(rig.display.points[3 + 8], (QList<float>{21.5f, 0.0f}));
     }
 
+    // A switch turned on while a cycle runs waits for the next one: the cycle in flight never
+    // polled that instrument, so its read step must not colour it as unanswered.
+    void switchOnMidCycleWaitsForTheNextCycle() {
+        Rig rig{1};
+        rig.cycle.tick();
+        rig.display.on[2] = true;
+        rig.scheduler.runAll();
+        QVERIFY(!rig.display.colorLog.join(' ').contains("2P"));
+        QVERIFY(!rig.port.log.contains("write 02P3"));
+    }
+
     void foreignRepliesAreDropped() {
         Rig rig{1};
         rig.port.pendingReads << Reply(9, '3', "00001", '4') + Reply(1, '1', "00002", '4') +

@@ -140,6 +140,8 @@ class TestTFrmMain : public QObject {
     void switchingOffWaitsForRunningCycle();
     void errorBoxesDoNotPileUp();
     void unsavableSettingsToldOncePerEpisode();
+    void boxesNameTheCaptionNeverTheProgramFile_data();
+    void boxesNameTheCaptionNeverTheProgramFile();
 };
 
 void TestTFrmMain::firstRun_data() {
@@ -675,6 +677,23 @@ void TestTFrmMain::unsavableSettingsToldOncePerEpisode() {
     w->muAp[8]->trigger();
     QTRY_VERIFY(w->ConfigStatus->text().isEmpty());
     QCOMPARE(h.errors.size(), 1);
+}
+
+void TestTFrmMain::boxesNameTheCaptionNeverTheProgramFile_data() {
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("caption") << QStringLiteral("压力监控 3 号线");
+    QTest::newRow("empty caption") << QString();
+}
+
+// A box's title bar shows the program's display name: the configured caption, or nothing.
+void TestTFrmMain::boxesNameTheCaptionNeverTheProgramFile() {
+    QFETCH(QString, caption);
+    Harness h;
+    QVERIFY(WriteDefaultConfig(h.config()));
+    QVERIFY(IniWriteString(h.config(), "Caption", "title", caption));
+    auto w = h.make();
+    QCOMPARE(w->windowTitle(), caption);
+    QCOMPARE(QGuiApplication::applicationDisplayName().trimmed(), caption);
 }
 
 QTEST_MAIN(TestTFrmMain)
