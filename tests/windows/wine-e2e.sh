@@ -4,7 +4,8 @@
 # instruments (where a name cut to four characters would lead):
 #   1. the first start writes config.ini byte for byte as the Linux build does, and the port
 #      dialog 通讯设置 offers COM1 first and COM12 last; COM12 chosen, it stands whole in
-#      config.ini, and the pseudo-terminal shows 9600 baud, 1 stop bit;
+#      config.ini, and the pseudo-terminal shows 9600 baud, 1 stop bit; the other baud
+#      indexes of config.ini give the other rates of the table;
 #   2. with instruments 1 and 3 switched on and a baud index outside the table, the next start
 #      opens COM12 at the line's own rate, and rows with the simulator's values arrive in
 #      Data\yyyy\mm\dd.csv under the 110-byte GBK header; a second start in the folder ends
@@ -160,13 +161,24 @@ confirmed() {
 wait_until "comid=COM12 in config.ini after choosing COM12 in 通讯设置" confirmed
 line_is 9600 || fail "COM12 not at 9600 baud, 1 stop bit: $(stty -F "$link" | tr "\n" " ")"
 # Closed as by the window's close button: the shutdown writes the record switches.
-wine taskkill /IM presmon.exe >>"$tmp/wine.log" 2>&1 || true
-first=$app app=""
-wait_until "end of the first run" bash -c "! kill -0 $first 2>/dev/null"
+stop_app() {
+    wine taskkill /IM presmon.exe >>"$tmp/wine.log" 2>&1 || true
+    local ended=$app
+    app=""
+    wait_until "end of the run" bash -c "! kill -0 $ended 2>/dev/null"
+}
+stop_app
+# The rest of the rate table, each rate another than the one before.
+for entry in 0:1200 1:2400 2:4800 4:19200; do
+    LC_ALL=C sed -i "s/^baudrate=[0-9]*\r\$/baudrate=${entry%:*}\r/" "$cfg"
+    start_app
+    wait_until "COM12 at ${entry#*:} baud for baud index ${entry%:*}" line_is "${entry#*:}"
+    stop_app
+done
 
 # 2. Instruments 1 and 3 switched on, baud index 7; the second start opens COM12 without asking.
 LC_ALL=C sed -i -e '/^\[OpenOrClose\]/,/^\[/{s/^1=0\r$/1=1\r/;s/^3=0\r$/3=1\r/}' \
-    -e 's/^baudrate=3\r$/baudrate=7\r/' "$cfg"
+    -e 's/^baudrate=[0-9]*\r$/baudrate=7\r/' "$cfg"
 grep -qa $'^3=1\r$' "$cfg" && grep -qa $'^baudrate=7\r$' "$cfg" ||
     fail "could not switch instruments 1 and 3 on and set baud index 7"
 stty -F "$link" 2400 cstopb
@@ -255,5 +267,6 @@ back=$(printf '%08X' $(($(date +%s) + offset)))
 start_sim
 wait_until "rows after the line came back" rows_at_least 3 "$back"
 echo "wine-e2e: passed in $((SECONDS - started)) s: default config.ini as on Linux, 通讯设置 took" \
-    "COM12 whole at 9600 baud 1 stop bit, index 7 kept 2400, $rows_before rows of instruments 1 and 3 under the GBK header; line taken away:" \
+    "COM12 whole at 9600 baud 1 stop bit, the rate table, index 7 kept 2400, a second start" \
+    "ended at its box, $rows_before rows of instruments 1 and 3 under the GBK header; line taken away:" \
     "$rows_late more rows, then none; given back: $(good_rows "$back") fresh rows"
