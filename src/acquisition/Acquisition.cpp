@@ -1,6 +1,7 @@
 #include "Acquisition.h"
 
 #include "LineSupervisor.h"
+#include "Protocol.h"
 #include "TimerScheduler.h"
 
 #include <QCoreApplication>
@@ -32,9 +33,10 @@ class FlushingScheduler : public Scheduler {
 } // namespace
 
 Acquisition::Acquisition(Settings settings)
-    : m_settings(std::move(settings)), m_link(m_settings.link) {
+    : m_settings(std::move(settings)), m_link(m_settings.link), m_events(m_settings.baseDir) {
     qRegisterMetaType<CycleReport>();
     qRegisterMetaType<LineState>();
+    qRegisterMetaType<AlarmSnapshot>();
     if (!m_settings.clock)
         m_settings.clock = [] { return QDateTime::currentDateTime(); };
     m_display = std::make_unique<AcquisitionDisplay>(
@@ -49,7 +51,11 @@ Acquisition::Acquisition(Settings settings)
         m_state, *m_display, m_settings.baseDir, m_settings.clock, *m_flushing,
         [this] { return m_link ? m_link->port() : nullptr; },
         [this](const QString& text) { emit errorRaised(text); });
+    m_display->recordFaultChanged = [this](const QString& reason) {
+        logEvent(0, reason.isEmpty() ? EventText::RecordBack : EventText::RecordFailed);
+    };
     m_cycle->setFinishedHandler([this] {
+        watchCycle();
         flush();
         emit cycleFinished();
     });
@@ -77,6 +83,8 @@ Acquisition::Acquisition(Settings settings)
             [this](const QString& port) {
                 if (port.isEmpty())
                     m_notOpened = false;
+                if (std::exchange(m_lineDown, !port.isEmpty()) != m_lineDown)
+                    logEvent(0, m_lineDown ? EventText::LineLost : EventText::LineBack);
                 emit lineStateChanged(port, port.isEmpty() ? LineState::Working
                                             : m_notOpened  ? LineState::NotOpened
                                                            : LineState::Lost);
@@ -157,6 +165,7 @@ void Acquisition::stop() {
 }
 
 void Acquisition::shutDownHere() {
+    logEvent(0, EventText::ProgramExit);
     m_stopped = true;
     m_tickTimer->stop();
     m_lineWatch->stop();
@@ -256,4 +265,102 @@ void Acquisition::afterCycle(std::function<void(Acquisition&)> action, QObject* 
         if (guiAction && context)
             QMetaObject::invokeMethod(context, guiAction);
     });
+}
+
+void Acquisition::setAlarmLimits(const AlarmLimits& limits) {
+    m_alarms.setLimits(limits);
+    m_watching = false;
+    for (int n = 1; n <= SharedState::kInstruments; ++n) {
+        m_watching = m_watching || limits.PresHigh[n].on || limits.PresLow[n].on ||
+                     limits.TempHigh[n].on || limits.TempLow[n].on;
+    }
+    m_watching = m_watching || limits.silentSeconds() > 0;
+    if (!std::exchange(m_started, true))
+        logEvent(0, EventText::ProgramStart);
+    publishAlarms();
+}
+
+void Acquisition::acknowledge(int address, int kind) {
+    if (kind < 0 || kind >= kAlarmKinds)
+        return;
+    logEvents(m_alarms.acknowledge(m_settings.clock(), address, AlarmKind(kind)));
+    publishAlarms();
+}
+
+void Acquisition::acknowledgeAll() {
+    logEvents(m_alarms.acknowledgeAll(m_settings.clock()));
+    publishAlarms();
+}
+
+void Acquisition::noteWrite(const QByteArray& frame) {
+    // EOT '0' address STX 'P' command sign four digits decimal code ETX check
+    if (frame.size() != 14 || frame[0] != '\x04' || frame[3] != '\x02' || frame[4] != 'P')
+        return;
+    const char command = frame[5];
+    if (command != '1' && command != '2')
+        return;
+    const int address = frame[2] - '0';
+    bool ok = false;
+    const int magnitude = frame.mid(7, 4).toInt(&ok);
+    const char code = frame[11];
+    if (!ok || code < '1' || code > '4')
+        return;
+    static constexpr float kScale[] = {1000.0f, 100.0f, 10.0f, 1.0f};
+    const float value = (frame[6] == '-' ? -1.0f : 1.0f) * float(magnitude) / kScale[code - '1'];
+    logEvent(address, command == '1' ? EventText::WroteFullScale : EventText::WroteRelay,
+             FormatReading(value, code));
+}
+
+void Acquisition::watchCycle() {
+    if (!m_watching && m_snapshot == AlarmSnapshot{})
+        return;
+    const PollCycle::Outcome& outcome = m_cycle->outcome();
+    AlarmCycle cycle;
+    cycle.time = m_settings.clock();
+    cycle.paused = !outcome.asked;
+    for (int n = 1; n <= SharedState::kInstruments; ++n) {
+        AlarmReading& at = cycle.at[n];
+        at.on = outcome.on[n];
+        at.presValid = outcome.presAnswered[n];
+        at.pres = m_state.PresValue[n];
+        at.presText = m_display->panelText(n, CycleDisplay::Pressure);
+        at.tempValid = outcome.tempAnswered[n];
+        at.temp = m_state.TempValue[n];
+        at.tempText = m_display->panelText(n, CycleDisplay::Temperature);
+    }
+    logEvents(m_alarms.feed(cycle));
+    publishAlarms();
+}
+
+void Acquisition::logEvent(int address, const QString& text, const QString& value) {
+    AlarmEvent event;
+    event.time = m_settings.clock();
+    event.address = address;
+    event.text = text;
+    event.value = value;
+    logEvents({event});
+}
+
+void Acquisition::logEvents(const QList<AlarmEvent>& events) {
+    // Without limits nothing is watched, and presmon writes only what it always wrote.
+    if (!m_watching || events.isEmpty())
+        return;
+    QString reason;
+    if (m_events.append(events, &reason)) {
+        m_eventLogFailing = false;
+        return;
+    }
+    if (!std::exchange(m_eventLogFailing, true))
+        emit errorRaised(QStringLiteral("写入事件记录 %1 失败: %2")
+                             .arg(EventLog::FileName(m_settings.baseDir,
+                                                     events.first().time.date()),
+                                  reason));
+}
+
+void Acquisition::publishAlarms() {
+    const AlarmSnapshot snapshot = m_alarms.snapshot();
+    if (snapshot == m_snapshot)
+        return;
+    m_snapshot = snapshot;
+    emit alarmsChanged(snapshot);
 }

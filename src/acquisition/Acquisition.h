@@ -1,6 +1,8 @@
 #pragma once
 
 #include "AcquisitionDisplay.h"
+#include "AlarmEngine.h"
+#include "EventLog.h"
 #include "CycleReport.h"
 #include "LinkService.h"
 #include "PollCycle.h"
@@ -78,6 +80,13 @@ class Acquisition : public QObject {
     void resetChart(); // the bottom axis back to its first page, the point count to 0
     void setPort(const QString& name, int baudIndex);
     void retryPort(const QString& name);
+    // The alarm limits; while any is set, the event log records the program's events too.
+    // The first call is the program's start.
+    void setAlarmLimits(const AlarmLimits& limits);
+    void acknowledge(int address, int kind);
+    void acknowledgeAll();
+    // A frame the window's dialog sends: a parameter written into an instrument is logged.
+    void noteWrite(const QByteArray& frame);
     // Runs action once the cycle in flight has ended, then guiAction on the window's thread.
     void afterCycle(std::function<void(Acquisition&)> action, QObject* context,
                     std::function<void()> guiAction);
@@ -87,11 +96,16 @@ class Acquisition : public QObject {
     void lineStateChanged(const QString& port, LineState state);
     void errorRaised(const QString& text);
     void cycleFinished();
+    void alarmsChanged(const AlarmSnapshot& snapshot);
 
   private:
     void flush();
     void rearm();
     void shutDownHere();
+    void watchCycle();
+    void logEvent(int address, const QString& text, const QString& value = {});
+    void logEvents(const QList<AlarmEvent>& events);
+    void publishAlarms();
 
     Settings m_settings;
     SharedState m_state; // this thread's copy: switches' values, flags, port, chart settings
@@ -107,6 +121,13 @@ class Acquisition : public QObject {
     std::shared_ptr<int> m_alive = std::make_shared<int>(0); // pending steps check it
     bool m_stopped = false;      // read on the acquisition thread only
     bool m_notOpened = false;    // the retried port was never open this time
+    AlarmEngine m_alarms;
+    EventLog m_events;
+    AlarmSnapshot m_snapshot;    // as last reported
+    bool m_watching = false;     // a limit is set: alarms are evaluated, events logged
+    bool m_started = false;      // the limits of the start have come
+    bool m_lineDown = false;
+    bool m_eventLogFailing = false;
     std::atomic<bool> m_ended{false}; // the thread has ended: calls return defaults
 };
 

@@ -68,6 +68,8 @@ void AcquisitionDisplay::appendPoint(int series, float y) {
 
 void AcquisitionDisplay::setRecordFault(const QString& reason) {
     queue(DisplayOp::RecordFault, 0).text = reason;
+    if (recordFaultChanged)
+        recordFaultChanged(reason);
 }
 
 void AcquisitionDisplay::flush() {

@@ -17,6 +17,8 @@ class AcquisitionDisplay : public CycleDisplay {
     AcquisitionDisplay(const SharedState& state, Clock clock, Sink sink);
 
     void setSwitch(int address, bool on) { m_on[address] = on; }
+    // Told whenever the daily record's fault changes (empty: rows go in again).
+    std::function<void(const QString& reason)> recordFaultChanged;
 
     bool isSwitchedOn(int address) const override { return m_on[address]; }
     QString panelText(int address, Quantity quantity) const override;

@@ -43,7 +43,12 @@ bool AcquisitionLink::RemotePort::isOpen() const {
 qint64 AcquisitionLink::RemotePort::write(const QByteArray& bytes) {
     return m_acquisition.call<qint64>([&bytes](Acquisition& a) -> qint64 {
         Port* port = a.link().port();
-        return port ? port->write(bytes) : -1;
+        if (!port)
+            return -1;
+        const qint64 written = port->write(bytes);
+        if (written == bytes.size())
+            a.noteWrite(bytes);
+        return written;
     });
 }
 

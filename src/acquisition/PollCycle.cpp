@@ -90,6 +90,9 @@ bool PollCycle::tick() {
     m_anyOn = false;
     m_polled = 0;
     m_startMs = now;
+    m_outcome = Outcome{};
+    m_outcome.start = start;
+    m_outcome.on = m_on;
     m_rowMs = RowMoment(now + estimatedPollMs(pollCount()));
     if (!openPort()) {
         end(true);
@@ -169,6 +172,7 @@ void PollCycle::collect() {
             end(true);
             return;
         }
+        m_outcome.asked = true;
         complete = takeReplies(*port, &error);
     }
     if (complete) {
@@ -196,9 +200,11 @@ bool PollCycle::takeReplies(Port& port, QString* error) {
             if (reading.command == '3') {
                 quantity = CycleDisplay::Pressure;
                 m_state.PresValue[reading.address] = reading.value;
+                m_outcome.presAnswered[reading.address] = true;
             } else if (reading.command == '4') {
                 quantity = CycleDisplay::Temperature;
                 m_state.TempValue[reading.address] = reading.value;
+                m_outcome.tempAnswered[reading.address] = true;
             } else {
                 continue;
             }

@@ -6,6 +6,7 @@
 #include "Scheduler.h"
 #include "SharedState.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -56,6 +57,17 @@ class PollCycle {
     // as long as one did in the cycle before.
     int msToNextTick() const;
 
+    // What the last cycle learned of the instruments, for the alarms: whether it asked the
+    // line at all (not with the port held by a dialog or closed), and which replies came.
+    struct Outcome {
+        QDateTime start;
+        bool asked = false;
+        SharedState::PerAddress<bool> on{};
+        SharedState::PerAddress<bool> presAnswered{};
+        SharedState::PerAddress<bool> tempAnswered{};
+    };
+    const Outcome& outcome() const { return m_outcome; }
+
     QString dailyFileName() const { return m_dailyFileName; }
     bool errorShowing() const { return m_errorShowing; }
 
@@ -90,6 +102,7 @@ class PollCycle {
     bool m_tickDue = false;
     bool m_anyOn = false;
     SharedState::PerAddress<bool> m_on{}; // the record switches at the cycle's start
+    Outcome m_outcome;
     int m_polled = 0;
     qint64 m_startMs = 0;
     qint64 m_rowMs = 0;             // when this cycle's row is due, ms since the epoch

@@ -27,6 +27,9 @@ struct MainEnvironment {
     std::function<void(const QString&)> showMessage; // information box, one OK button
     std::function<void(const QString&)> showError;   // the standard error box
     std::function<void(TFrmComSet&)> runComSet;      // shows the dialog modally
+    // The system's alert, sounded about every 2 s while an alarm is unacknowledged; null: the
+    // application's beep.
+    std::function<void()> beep;
     // Modal runs of the other dialogs; a test may replace them to look inside.
     std::function<void(QDialog&)> runDialog;
 

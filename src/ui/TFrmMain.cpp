@@ -1,6 +1,7 @@
 #include "TFrmMain.h"
 
 #include "Acquisition.h"
+#include "AlarmLook.h"
 #include "AcquisitionLink.h"
 #include "Chart.h"
 #include "ChartReadout.h"
@@ -10,13 +11,17 @@
 #include "ProgramIcon.h"
 #include "ScreenFit.h"
 #include "SerialPorts.h"
+#include "TFrmAlarmSet.h"
 #include "TFrmComSet.h"
+#include "TFrmEvents.h"
 #include "TFrmLine.h"
 #include "TFrmLineSet.h"
 #include "TFrmPicAll.h"
 #include "TFrmPrint.h"
+#include "TFrmTrend.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -161,6 +166,28 @@ TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
     connect(m_acq.get(), &Acquisition::errorRaised, this, &TFrmMain::showErrorOnce);
     connect(m_acq.get(), &Acquisition::cycleFinished, this, &TFrmMain::cycleFinished);
 
+    // Alarms show in the instruments' group boxes and the status line; the panels' colours
+    // stay the line's state.
+    m_alarms = std::make_unique<AlarmSnapshot>();
+    AlarmStatus = new QLabel(statusBar());
+    AlarmStatus->setObjectName(QStringLiteral("AlarmStatus"));
+    statusBar()->addWidget(AlarmStatus);
+    AlarmBlink = new QTimer(this);
+    AlarmBlink->setObjectName(QStringLiteral("AlarmBlink"));
+    AlarmBlink->setInterval(AlarmLook::kBlinkMs);
+    connect(AlarmBlink, &QTimer::timeout, this, [this] {
+        m_blinkOn = !m_blinkOn;
+        for (int n = 1; n <= SharedState::kInstruments; ++n) {
+            if (AlarmLook::Blinks(m_alarms->worst(n)))
+                AlarmLook::Apply(GroupBoxOfAddress[n], m_alarms->worst(n), m_blinkOn);
+        }
+    });
+    AlarmBeep = new QTimer(this);
+    AlarmBeep->setObjectName(QStringLiteral("AlarmBeep"));
+    AlarmBeep->setInterval(2000);
+    connect(AlarmBeep, &QTimer::timeout, this, &TFrmMain::soundAlert);
+    connect(m_acq.get(), &Acquisition::alarmsChanged, this, &TFrmMain::showAlarms);
+
     FormCreate();
     if (m_env.acquisitionThread)
         m_acq->start();
@@ -238,6 +265,8 @@ void TFrmMain::buildMenu() {
     muCtrl = menuBar()->addMenu(QStringLiteral("控制"));
     muCtrl->setObjectName(QStringLiteral("muCtrl"));
     muPrint = addItem(muCtrl, "muPrint", QStringLiteral("打印"));
+    muTrend = addItem(muCtrl, "muTrend", QStringLiteral("趋势"));
+    muEvents = addItem(muCtrl, "muEvents", QStringLiteral("报警记录"));
     muCtrl->addSeparator()->setObjectName(QStringLiteral("N2"));
     muExit = addItem(muCtrl, "muExit", QStringLiteral("退出"));
 
@@ -246,6 +275,7 @@ void TFrmMain::buildMenu() {
     muComSet = addItem(muSetting, "muComSet", QStringLiteral("通讯设置"));
     muLineSet = addItem(muSetting, "muLineSet", QStringLiteral("曲线设置"));
     muAppSet = addItem(muSetting, "muAppSet", QStringLiteral("仪表设置"));
+    muAlarmSet = addItem(muSetting, "muAlarmSet", QStringLiteral("报警设置"));
 
     muCy = menuBar()->addMenu(QStringLiteral("数据记录"));
     muCy->setObjectName(QStringLiteral("muCy"));
@@ -265,6 +295,9 @@ void TFrmMain::buildMenu() {
     muShowAll->setChecked(true);
 
     connect(muPrint, &QAction::triggered, this, &TFrmMain::muPrintClick);
+    connect(muTrend, &QAction::triggered, this, &TFrmMain::muTrendClick);
+    connect(muEvents, &QAction::triggered, this, &TFrmMain::muEventsClick);
+    connect(muAlarmSet, &QAction::triggered, this, &TFrmMain::muAlarmSetClick);
     connect(muExit, &QAction::triggered, this, &TFrmMain::muExitClick);
     connect(muComSet, &QAction::triggered, this, &TFrmMain::muComSetClick);
     connect(muLineSet, &QAction::triggered, this, &TFrmMain::muLineSetClick);
@@ -306,6 +339,7 @@ void TFrmMain::FormCreate() {
     m_state.PresY0 = IniReadInteger(path, QStringLiteral("mSet"), QStringLiteral("PresY0"));
     m_state.PresYn = IniReadInteger(path, QStringLiteral("mSet"), QStringLiteral("PresYn"));
     Chart1->setAxisRange(Chart::Left, m_state.PresY0, m_state.PresYn);
+    loadAlarmLimits();
     SharedState::PerAddress<bool> on{};
     for (int n = 1; n <= SharedState::kInstruments; ++n)
         on[n] = muAp[n]->isChecked();
@@ -378,6 +412,82 @@ void TFrmMain::configSaved(bool saved) {
     ConfigStatus->setText(text);
     if (!m_closed)
         showErrorOnce(text);
+}
+
+void TFrmMain::loadAlarmLimits() {
+    QStringList bad;
+    const AlarmLimits limits = ReadAlarmLimits(configPath(), &bad);
+    // Reported once, in the status line: a box at start-up would wait for nobody.
+    m_badLimits = bad.isEmpty() ? QString() : BadAlarmKeysText(bad);
+    AlarmStatus->setText(m_badLimits);
+    m_acq->post([limits](Acquisition& a) { a.setAlarmLimits(limits); });
+}
+
+void TFrmMain::showAlarms(const AlarmSnapshot& snapshot) {
+    const AlarmEvent newest = snapshot.newestUnacknowledged;
+    // A new alarm sounds again, whoever silenced the one before.
+    if (!newest.text.isEmpty() && !(newest == m_alarms->newestUnacknowledged))
+        m_silenced = false;
+    *m_alarms = snapshot;
+    bool blinking = false;
+    for (int n = 1; n <= SharedState::kInstruments; ++n) {
+        AlarmLook::Apply(GroupBoxOfAddress[n], snapshot.worst(n), m_blinkOn);
+        blinking = blinking || AlarmLook::Blinks(snapshot.worst(n));
+    }
+    if (blinking && !AlarmBlink->isActive())
+        AlarmBlink->start();
+    else if (!blinking)
+        AlarmBlink->stop();
+    AlarmStatus->setText(newest.text.isEmpty() ? m_badLimits : AlarmStatusText(newest));
+    if (snapshot.anyUnacknowledged && !m_silenced) {
+        if (!AlarmBeep->isActive()) {
+            AlarmBeep->start();
+            soundAlert();
+        }
+    } else {
+        AlarmBeep->stop();
+    }
+}
+
+void TFrmMain::soundAlert() {
+    if (m_env.beep)
+        m_env.beep();
+    else
+        QApplication::beep();
+}
+
+void TFrmMain::silenceAlarms() {
+    m_silenced = true;
+    AlarmBeep->stop();
+}
+
+void TFrmMain::muTrendClick() {
+    TFrmTrend dialog(m_state, m_env.baseDir, this);
+    if (m_env.runDialog)
+        m_env.runDialog(dialog);
+}
+
+void TFrmMain::muEventsClick() {
+    TFrmEvents dialog(m_env.baseDir, this);
+    if (m_env.clock)
+        dialog.setDate(m_env.clock().date());
+    dialog.setAcknowledge([this](int address, int kind) {
+        m_acq->post([address, kind](Acquisition& a) { a.acknowledge(address, kind); });
+    });
+    dialog.setAcknowledgeAll([this] { m_acq->post([](Acquisition& a) { a.acknowledgeAll(); }); });
+    dialog.setSilence([this] { silenceAlarms(); });
+    dialog.showAlarms(*m_alarms);
+    connect(m_acq.get(), &Acquisition::alarmsChanged, &dialog, &TFrmEvents::showAlarms);
+    if (m_env.runDialog)
+        m_env.runDialog(dialog);
+}
+
+void TFrmMain::muAlarmSetClick() {
+    TFrmAlarmSet dialog(configPath(), this);
+    if (m_env.runDialog)
+        m_env.runDialog(dialog);
+    if (dialog.written())
+        loadAlarmLimits();
 }
 
 bool TFrmMain::polling() const {

@@ -22,6 +22,7 @@ class QMenu;
 class QTimer;
 class TFrmLine;
 class MainCycleDisplay;
+struct AlarmSnapshot;
 struct CycleReport;
 
 // The frame of the program: value row, main chart, curve windows and every menu command.
@@ -47,6 +48,11 @@ class TFrmMain : public QMainWindow {
     void muLineSetClick();
     void muAppSetClick();
     void muPrintClick();
+    void muTrendClick();
+    void muEventsClick();
+    void muAlarmSetClick();
+    // Stops the alarm sound until a new alarm rises; the alarms stay unacknowledged.
+    void silenceAlarms();
     void muExitClick();
 
     // The curve windows in the area's child list order.
@@ -87,6 +93,9 @@ class TFrmMain : public QMainWindow {
     QMenu* muCy = nullptr;
     QMenu* muOC = nullptr;
     QAction* muPrint = nullptr;
+    QAction* muTrend = nullptr;
+    QAction* muEvents = nullptr;
+    QAction* muAlarmSet = nullptr;
     QAction* muExit = nullptr;
     QAction* muComSet = nullptr;
     QAction* muLineSet = nullptr;
@@ -101,6 +110,9 @@ class TFrmMain : public QMainWindow {
     QTimer* LineWatch = nullptr;  // the acquisition thread's watch over the serial line
     QLabel* RecordStatus = nullptr; // the daily record's fault, empty while rows go in
     QLabel* ConfigStatus = nullptr; // while config.ini cannot be written
+    QLabel* AlarmStatus = nullptr;  // the newest unacknowledged alarm, or unreadable limits
+    QTimer* AlarmBlink = nullptr;   // blinks the boxes of alarms nobody has seen
+    QTimer* AlarmBeep = nullptr;    // the alert while an alarm is unacknowledged
 
   signals:
     // A polling cycle has ended, with or without a row.
@@ -133,6 +145,9 @@ class TFrmMain : public QMainWindow {
     void resumePolling(bool restart);
     void applyReport(const CycleReport& report);
     void configSaved(bool saved);
+    void loadAlarmLimits();
+    void showAlarms(const AlarmSnapshot& snapshot);
+    void soundAlert();
     void startUpStep();
     QString configPath() const { return m_env.configPath(); }
 
@@ -147,7 +162,11 @@ class TFrmMain : public QMainWindow {
     bool m_closed = false;
     bool m_closeDue = false;       // a close waits for the running cycle
     bool m_acquisitionStopped = false;
-    bool m_configUnsaved = false; // an episode of failed config.ini writes is under way
+    bool m_configUnsaved = false;
+    std::unique_ptr<AlarmSnapshot> m_alarms; // as last reported
+    bool m_blinkOn = true;
+    bool m_silenced = false;
+    QString m_badLimits; // the status line's word on limits that are not numbers // an episode of failed config.ini writes is under way
     bool m_closingWindows = false; // a command closes curve windows and sets the switches itself
     QDialog* m_closable = nullptr; // the box or dialog that runClosable() is showing
     bool m_frameFitted = false;
