@@ -215,12 +215,14 @@ header=$(printf '%s' "数据编号,时间,压力1,温度1,压力2,温度2,压力
 [ "$(head -c 112 "$csv" | xxd -p | tr -d '\n')" = "${header}0d0a" ] ||
     fail "header of ${csv#"$tmp/app/"} is not the 110-byte GBK header"
 line_is 2400 || fail "baud index 7 did not keep the line's 2400 baud (1 stop bit): $(stty -F "$link" | tr "\n" " ")"
-# A second start in the same folder says so in a box (titled with the program's name) and,
-# confirmed, ends without a main window of its own; the first runs on.
+# A second start in the same folder says so in a box and, confirmed, ends without a main
+# window of its own; the first runs on.
 (cd "$tmp/app" && exec wine presmon.exe) >>"$tmp/wine.log" 2>&1 &
 second=$!
-wait_until "the second start's box" has_window presmon
-xdotool windowfocus --sync "$(window presmon)" key Return 2>/dev/null || true
+box() { xdotool search --onlyvisible --pid "$second" 2>/dev/null | head -n1; }
+has_box() { [ -n "$(box)" ]; }
+wait_until "the second start's box" has_box
+xdotool windowfocus --sync "$(box)" key Return 2>/dev/null || true
 wait_until "end of the second start" bash -c "! kill -0 $second 2>/dev/null"
 [ "$(xdotool search --onlyvisible --name '^压力仪表监控软件$' | wc -l)" -eq 1 ] ||
     fail "the second start opened a main window"
