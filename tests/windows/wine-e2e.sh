@@ -3,7 +3,7 @@
 # pseudo-terminal of the Linux instrument simulator and COM1 onto a second one serving other
 # instruments (where a name cut to four characters would lead):
 #   1. the first start writes config.ini byte for byte as the Linux build does, and the port
-#      dialog 通讯设置 offers COM1 first and COM12 last; COM12 chosen, it stands whole in
+#      dialog 通讯设置 lists COM12 last (after COM1, COM2); chosen, it stands whole in
 #      config.ini, and the pseudo-terminal shows 9600 baud, 1 stop bit; the other baud
 #      indexes of config.ini give the other rates of the table;
 #   2. with instruments 1 and 3 switched on and a baud index outside the table, the next start
