@@ -4,9 +4,12 @@
 // A 5 ms repeating timer runs beside the window; each firing later than its period tells how
 // long the loop could not answer. max_stall_ms is the longest such delay; blocked_share the
 // part of the wall time spent in delays longer than one period (shorter ones are timer jitter
-// and go unnoticed by an operator). Each count runs twice: as the program polls (pauses on
-// timers) and the way the cycle ran before, as ui_latency_sleeping: each 50 ms pause slept
-// on the GUI thread, the tick timer at a fixed 1000 ms.
+// and go unnoticed by an operator). Each count runs three ways: as the program polls (the
+// acquisition on its own thread), as ui_latency_gui_thread (the cycle's steps on timers of the
+// window's own thread, as before that thread existed) and as ui_latency_sleeping (each 50 ms
+// pause slept on the window's thread, the tick timer at a fixed 1000 ms).
+// record_busy_window: with eight instruments, a slot keeps the window's thread busy for 5 s;
+// the rows of the seconds around it are counted, on its own thread and on the window's.
 #include "Ini.h"
 #include "PollCycle.h"
 #include "SerialLink.h"
@@ -42,9 +45,28 @@ struct Result {
     double blockedShare = 0;
     int ticks = 0;
     int errors = 0;
+    int rowsMissing = 0; // seconds between the first and the last row without a row
 };
 
-Result Measure(const QString& simPath, int instruments, int ticks, bool sleeping) {
+enum class Mode { Threaded, GuiThread, Sleeping };
+
+// The seconds without a row between the first and last row of the day's file.
+int MissingSeconds(const QString& base) {
+    QFile file(base + QStringLiteral("/Data/%1.csv").arg(QDate::currentDate().toString("yyyy/MM/dd")));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    QList<qint64> numbers;
+    for (const QByteArray& line : file.readAll().split('\n').mid(1)) {
+        bool ok = false;
+        const qint64 n = line.left(line.indexOf(',')).toLongLong(&ok, 16);
+        if (ok)
+            numbers << n;
+    }
+    return numbers.size() < 2 ? -1 : int(numbers.last() - numbers.first() + 1 - numbers.size());
+}
+
+Result Measure(const QString& simPath, int instruments, int ticks, Mode mode, int busyMs = 0) {
+    const bool sleeping = mode == Mode::Sleeping;
     QTemporaryDir dir;
     const QString link = dir.path() + "/ttySIM0";
     QStringList addresses;
@@ -71,6 +93,7 @@ Result Measure(const QString& simPath, int instruments, int ticks, bool sleeping
     env.scheduler = sleeping ? &sleeper : nullptr;
     env.pause = [](int ms) { QThread::msleep(ms); };
     env.clock = [] { return QDateTime::currentDateTime(); };
+    env.acquisitionThread = mode == Mode::Threaded;
     env.showMessage = [&](const QString&) { ++result.errors; };
     env.showError = [&](const QString&) { ++result.errors; };
     env.runComSet = [](TFrmComSet&) {};
@@ -78,7 +101,7 @@ Result Measure(const QString& simPath, int instruments, int ticks, bool sleeping
     {
         TFrmMain window(env);
         if (sleeping) {
-            QObject::disconnect(window.SecCy, &QTimer::timeout, &window, nullptr);
+            QObject::disconnect(window.SecCy, &QTimer::timeout, nullptr, nullptr);
             window.SecCy->setSingleShot(false);
             QObject::connect(window.SecCy, &QTimer::timeout, &window, &TFrmMain::SecCyTimer);
         }
@@ -106,6 +129,14 @@ Result Measure(const QString& simPath, int instruments, int ticks, bool sleeping
                 wall.start();
                 since.start();
                 probe.start();
+                if (busyMs > 0) {
+                    QTimer::singleShot(0, &window, [busyMs] {
+                        QElapsedTimer busy;
+                        busy.start();
+                        while (busy.elapsed() < busyMs) {
+                        }
+                    });
+                }
             } else if (cycles == ticks + 2) {
                 probe.stop();
                 loop.quit();
@@ -124,6 +155,7 @@ Result Measure(const QString& simPath, int instruments, int ticks, bool sleeping
     }
     sim.terminate();
     sim.waitForFinished(5000);
+    result.rowsMissing = MissingSeconds(dir.path());
     return result;
 }
 
@@ -140,15 +172,24 @@ int main(int argc, char* argv[]) {
         else if (args[i] == "--sim")
             simPath = args[i + 1];
     }
+    const std::pair<Mode, const char*> modes[] = {{Mode::Threaded, "ui_latency"},
+                                                  {Mode::GuiThread, "ui_latency_gui_thread"},
+                                                  {Mode::Sleeping, "ui_latency_sleeping"}};
     for (int instruments : {1, 8}) {
-        for (bool sleeping : {false, true}) {
-            const Result r = Measure(simPath, instruments, ticks, sleeping);
+        for (const auto& [mode, name] : modes) {
+            const Result r = Measure(simPath, instruments, ticks, mode);
             std::printf("RESULT name=%s instruments=%d max_stall_ms=%.1f blocked_share=%.3f "
-                        "ticks=%d errors=%d\n",
-                        sleeping ? "ui_latency_sleeping" : "ui_latency", instruments, r.maxStallMs,
-                        r.blockedShare, r.ticks, r.errors);
+                        "ticks=%d errors=%d rows_missing=%d\n",
+                        name, instruments, r.maxStallMs, r.blockedShare, r.ticks, r.errors,
+                        r.rowsMissing);
             std::fflush(stdout);
         }
+    }
+    for (Mode mode : {Mode::Threaded, Mode::GuiThread}) {
+        const Result r = Measure(simPath, 8, 10, mode, 5000);
+        std::printf("RESULT name=record_busy_window thread=%s busy_ms=5000 rows_missing=%d\n",
+                    mode == Mode::Threaded ? "own" : "window", r.rowsMissing);
+        std::fflush(stdout);
     }
     return 0;
 }

@@ -611,7 +611,7 @@ void TFrmMain::startUpStep() {
     const QString path = configPath();
     const QString comid = IniReadString(path, QStringLiteral("comSet"), QStringLiteral("comid"));
     if (!comid.isEmpty()) {
-        // Whole on Linux (a cut "ttyUSB0" names no port); four characters on Windows.
+        // Kept whole: a cut name would open another port or none (COM12 is not COM1).
         m_state.PortName = PlatformPortName(comid);
         m_state.BaudIndex =
             IniReadInteger(path, QStringLiteral("comSet"), QStringLiteral("baudrate"));
