@@ -526,10 +526,14 @@ int main(int argc, char** argv) {
         {"name": "laptop", "x": 0, "y": 0, "width": 1366, "height": 768, "dpr": 1},
         {"name": "small150", "x": 1366, "y": 0, "width": 683, "height": 512, "dpr": 1.5}]})");
     json.close();
+    // Named from its own folder: a Windows path's drive colon would end the platform option.
+    const QString workDir = QDir::currentPath();
+    QDir::setCurrent(config.path());
     if (qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("offscreen")) ==
         QLatin1String("offscreen"))
-        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens));
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=screens.json");
     QApplication app(argc, argv);
+    QDir::setCurrent(workDir);
     TestTFrmPrint test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
