@@ -7,6 +7,7 @@
 #include "ColorValue.h"
 #include "SharedState.h"
 #include "TFrmTrend.h"
+#include "TrendCache.h"
 #include "TrendDay.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <qcustomplot.h>
 #include <random>
 #include <vector>
@@ -256,6 +258,19 @@ int main(int argc, char** argv) {
         year.push_back(showRange(window, first));
     const double rssYear = statusMb("VmRSS:");
 
+    // The CPU time of making one day's summary from its file, on this thread alone: what the
+    // wall times above spend per day when the cores are free.
+    std::vector<double> perDay;
+    for (int r = 0; r < 7; ++r) {
+        const QDate d = kLast.addDays(-r);
+        QFile::remove(TrendCache(base).cachePath(d));
+        timespec a{}, b{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &a);
+        TrendCache(base).day(d, TrendCache::Level::Coarse);
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &b);
+        perDay.push_back(double(b.tv_sec - a.tv_sec) * 1e3 + double(b.tv_nsec - a.tv_nsec) / 1e6);
+    }
+    std::printf("one day file summarised: %.1f ms CPU (median of 7)\n", median(perDay));
     std::printf("plot %d px wide; %lld month files; year cold (summaries made) %.0f ms; "
                 "rss after the month %.1f MB, after the year %.1f MB, peak %.1f MB\n",
                 window.Chart1->plot()->axisRect()->width(), (long long)monthFiles.size(), yearCold,

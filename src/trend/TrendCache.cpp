@@ -109,7 +109,7 @@ std::optional<TrendDay> TrendCache::cached(QDate day, Level level) const {
 }
 
 std::optional<TrendDay> TrendCache::day(QDate day, Level level, const std::atomic<bool>* cancel,
-                                        bool* rebuilt, std::vector<float>* scratch) const {
+                                        bool* rebuilt, Scratch* scratch) const {
     if (rebuilt)
         *rebuilt = false;
     QFile source(dataPath(day));
@@ -125,26 +125,29 @@ std::optional<TrendDay> TrendCache::day(QDate day, Level level, const std::atomi
     if (rebuilt)
         *rebuilt = true;
     // Only the bytes that were there when the size was taken: a row appended meanwhile
-    // changes the size, so the next look reads the file again.
-    QByteArray copy;
-    const char* bytes = nullptr;
-    if (size > 0) {
-        if (uchar* mapped = source.map(0, size))
-            bytes = reinterpret_cast<const char*>(mapped);
-        else if ((copy = source.read(size)).size() == size)
-            bytes = copy.constData();
-        else
-            return std::nullopt;
+    // changes the size, so the next look reads the file again. Read, not mapped: the recorder
+    // cuts a torn row back off, and a mapping past a file's new end would fault.
+    Scratch own;
+    Scratch& room = scratch ? *scratch : own;
+    // Grown by half again, so a day file growing through the day is not moved every time.
+    if (room.bytes.capacity() < size_t(size))
+        room.bytes.reserve(size_t(size) + size_t(size) / 2);
+    room.bytes.resize(size_t(size));
+    qint64 got = 0;
+    while (got < size) {
+        const qint64 n = source.read(room.bytes.data() + got, size - got);
+        if (n <= 0)
+            break;
+        got += n;
     }
     // A fresh 5.5 MB a day would cost its page faults every time.
-    std::vector<float> own;
-    std::vector<float>& seconds = scratch ? *scratch : own;
+    std::vector<float>& seconds = room.seconds;
     seconds.assign(size_t(TrendDay::kSeries) * TrendDay::kDaySeconds,
                    std::numeric_limits<float>::quiet_NaN());
     TrendDay fine;
     fine.day = day;
-    if (bytes && !TrendDay::placeRows(bytes, size, TrendDay::dayStart(day), TrendDay::kDaySeconds,
-                                      seconds, &fine.strays, cancel))
+    if (!TrendDay::placeRows(room.bytes.data(), got, TrendDay::dayStart(day), TrendDay::kDaySeconds,
+                             seconds, &fine.strays, cancel))
         return std::nullopt;
     fine.blockSeconds = TrendDay::kFineSeconds;
     fine.blocks = TrendDay::summarise(seconds, TrendDay::kFineSeconds);
@@ -154,6 +157,8 @@ std::optional<TrendDay> TrendCache::day(QDate day, Level level, const std::atomi
     coarse.blocks = TrendDay::merge(fine.blocks, TrendDay::kFineSeconds,
                                     TrendDay::kCoarseSeconds / TrendDay::kFineSeconds);
     coarse.strays = fine.strays;
-    store(fine, coarse, size, mtime);
+    // A file cut back while it was read is summarised as far as it went, but not kept.
+    if (got == size)
+        store(fine, coarse, size, mtime);
     return level == Level::Fine ? std::move(fine) : std::move(coarse);
 }

@@ -14,17 +14,21 @@ class TrendCache {
   public:
     enum class Level { Fine, Coarse };
 
+    // Room for one day file and its seconds, kept by a caller that reads many days.
+    struct Scratch {
+        std::vector<char> bytes;
+        std::vector<float> seconds;
+    };
+
     explicit TrendCache(QString baseDir);
 
     QString dataPath(QDate day) const;
     QString cachePath(QDate day) const;
 
     // The day's summary at `level`; nothing when the day has no file, it cannot be read or
-    // the read was cancelled. `rebuilt` tells whether the day file itself was read; `scratch`
-    // is room for a day of seconds that a caller reading many days can keep.
+    // the read was cancelled. `rebuilt` tells whether the day file itself was read.
     std::optional<TrendDay> day(QDate day, Level level, const std::atomic<bool>* cancel = nullptr,
-                                bool* rebuilt = nullptr,
-                                std::vector<float>* scratch = nullptr) const;
+                                bool* rebuilt = nullptr, Scratch* scratch = nullptr) const;
 
     // The summary only when the cache holds it for the day file as it is now.
     std::optional<TrendDay> cached(QDate day, Level level) const;

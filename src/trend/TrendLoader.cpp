@@ -26,9 +26,10 @@ quint64 TrendLoader::start(const TrendReader::Request& request) {
     const quint64 id = ++m_last;
     ++m_running;
     auto flag = m_cancel;
+    auto scratch = m_scratch;
     QMetaObject::invokeMethod(
         m_worker,
-        [this, request, flag, id] {
+        [this, request, flag, id, scratch] {
             int lastDone = -1;
             const auto report = [this, id, &lastDone](int done, int total) {
                 if (done == lastDone)
@@ -44,7 +45,7 @@ quint64 TrendLoader::start(const TrendReader::Request& request) {
             };
             TrendReader::Result result;
             if (!flag->load())
-                result = TrendReader::read(request, report, flag.get());
+                result = TrendReader::read(request, report, flag.get(), scratch.get());
             else
                 result.cancelled = true;
             QMetaObject::invokeMethod(

@@ -30,4 +30,7 @@ class TrendLoader : public QObject {
     quint64 m_last = 0;
     int m_running = 0; // reads handed to the thread and not yet back
     std::shared_ptr<std::atomic<bool>> m_cancel;
+    // Used on the reading thread only, one read at a time.
+    std::shared_ptr<std::array<TrendCache::Scratch, 2>> m_scratch =
+        std::make_shared<std::array<TrendCache::Scratch, 2>>();
 };

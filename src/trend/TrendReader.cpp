@@ -27,7 +27,8 @@ qint64 TrendReader::rangeEnd(const Request& request) {
 }
 
 TrendReader::Result TrendReader::read(const Request& request, const Progress& progress,
-                                      const std::atomic<bool>* cancel) {
+                                      const std::atomic<bool>* cancel,
+                                      std::array<TrendCache::Scratch, 2>* keep) {
     Result result;
     if (!request.firstDay.isValid() || !request.lastDay.isValid() ||
         request.firstDay > request.lastDay)
@@ -71,7 +72,8 @@ TrendReader::Result TrendReader::read(const Request& request, const Progress& pr
         result.resolution == Resolution::Fine ? TrendCache::Level::Fine : TrendCache::Level::Coarse;
     std::vector<float> seconds;
     // Each side of a pair of days keeps its scratch day between pairs.
-    std::vector<float> scratch[2];
+    std::array<TrendCache::Scratch, 2> own;
+    auto& scratch = keep ? *keep : own;
     int done = 0;
     // False when cancelled.
     const auto use = [&](QDate d, const std::optional<TrendDay>& day, bool rebuilt) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TrendCache.h"
 #include "TrendColumn.h"
 #include "TrendDay.h"
 
@@ -47,8 +48,11 @@ class TrendReader {
     // done and total in days; called from the reading thread.
     using Progress = std::function<void(int done, int total)>;
 
+    // `scratch`, two days' room a caller can keep from one read to the next, so that the
+    // memory a first reading takes is taken once.
     static Result read(const Request& request, const Progress& progress = {},
-                       const std::atomic<bool>* cancel = nullptr);
+                       const std::atomic<bool>* cancel = nullptr,
+                       std::array<TrendCache::Scratch, 2>* scratch = nullptr);
 
     // The whole range of a request: first day 00:00:00 to the day after the last.
     static qint64 rangeBegin(const Request& request);
