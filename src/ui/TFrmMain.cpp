@@ -179,7 +179,7 @@ TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
         m_blinkOn = !m_blinkOn;
         for (int n = 1; n <= SharedState::kInstruments; ++n) {
             if (AlarmLook::Blinks(m_alarms->worst(n)))
-                AlarmLook::Apply(GroupBoxOfAddress[n], m_alarms->worst(n), m_blinkOn);
+                applyAlarmLook(n);
         }
     });
     AlarmBeep = new QTimer(this);
@@ -431,7 +431,7 @@ void TFrmMain::showAlarms(const AlarmSnapshot& snapshot) {
     *m_alarms = snapshot;
     bool blinking = false;
     for (int n = 1; n <= SharedState::kInstruments; ++n) {
-        AlarmLook::Apply(GroupBoxOfAddress[n], snapshot.worst(n), m_blinkOn);
+        applyAlarmLook(n);
         blinking = blinking || AlarmLook::Blinks(snapshot.worst(n));
     }
     if (blinking && !AlarmBlink->isActive())
@@ -447,6 +447,14 @@ void TFrmMain::showAlarms(const AlarmSnapshot& snapshot) {
     } else {
         AlarmBeep->stop();
     }
+}
+
+void TFrmMain::applyAlarmLook(int n) {
+    AlarmLook::Apply(GroupBoxOfAddress[n], m_alarms->worst(n), m_blinkOn);
+    // A new style sheet on the box polishes the panels inside it afresh, which drops their
+    // colours: the link state must not go grey because an alarm blinks.
+    for (bool temperature : {false, true})
+        setPanelColor(n, temperature, panelColor(n, temperature));
 }
 
 void TFrmMain::soundAlert() {

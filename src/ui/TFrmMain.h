@@ -148,6 +148,7 @@ class TFrmMain : public QMainWindow {
     void loadAlarmLimits();
     void showAlarms(const AlarmSnapshot& snapshot);
     void soundAlert();
+    void applyAlarmLook(int address);
     void startUpStep();
     QString configPath() const { return m_env.configPath(); }
 
