@@ -1,4 +1,5 @@
 #include "Chart.h"
+#include "ChartExport.h"
 #include "ColorValue.h"
 #include "SharedState.h"
 #include "TFrmTrend.h"
@@ -155,6 +156,17 @@ void TestTFrmTrend::drawsTheExtremesOfTheData() {
     QVERIFY(std::abs(top - plot->yAxis->coordToPixel(hi)) <= 2);
     QVERIFY(std::abs(bottom - plot->yAxis->coordToPixel(lo)) <= 2);
 
+    if (end - begin > 86400) {
+        QString suggested;
+        const QString path = m_base.filePath(QStringLiteral("trend.png"));
+        w.setSaveFileChooser([&](QWidget*, const QString& name) {
+            suggested = QFileInfo(name).fileName();
+            return path;
+        });
+        w.Button4Click();
+        QCOMPARE(suggested, QStringLiteral("趋势 2026-05-31 至 2026-06-30.pdf"));
+        QCOMPARE(QImage(path).size(), ChartExport::kImageSize);
+    }
     const QString readout = w.readoutAt(double(kSpike));
     if (kSpike >= begin && kSpike < end) {
         QVERIFY2(readout.contains(QStringLiteral("2026-06-30")), qPrintable(readout));
