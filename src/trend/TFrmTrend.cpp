@@ -187,6 +187,8 @@ TFrmTrend::TFrmTrend(const SharedState& state, QString baseDir, QWidget* parent)
     connect(m_loader, &TrendLoader::finished, this,
             [this](quint64, const TrendReader::Result& result) { place(result); });
     connect(m_loader, &TrendLoader::cancelled, this, [this](quint64) {
+        // The chart keeps what it showed, and a zoom goes on reading those days.
+        m_wholeRead = false;
         Button5->setEnabled(false);
         PBar->setPosition(0);
     });
@@ -252,12 +254,11 @@ void TFrmTrend::Button1Click() {
         showMessage(QStringLiteral("请选择仪表数据 "));
         return;
     }
-    m_request = request;
-    startRead(TrendReader::rangeBegin(request), TrendReader::rangeEnd(request), true);
+    m_pending = request;
+    startRead(request, TrendReader::rangeBegin(request), TrendReader::rangeEnd(request), true);
 }
 
-void TFrmTrend::startRead(qint64 begin, qint64 end, bool whole) {
-    TrendReader::Request request = m_request;
+void TFrmTrend::startRead(TrendReader::Request request, qint64 begin, qint64 end, bool whole) {
     request.begin = begin;
     request.end = end;
     request.columns = plotColumns();
@@ -277,7 +278,7 @@ void TFrmTrend::viewChanged() {
     if (end <= begin)
         return;
     if (!m_wholeRead || !m_loader->busy())
-        startRead(begin, end, false);
+        startRead(m_request, begin, end, false);
 }
 
 void TFrmTrend::resizeEvent(QResizeEvent* event) {
@@ -302,6 +303,7 @@ void TFrmTrend::place(const TrendReader::Result& result) {
     for (int s = 0; s < 16; ++s)
         m_series[s]->setColumns(result.series[s]);
     if (m_wholeRead) {
+        m_request = m_pending;
         m_haveRange = true;
         float extremes[2][2] = {{0, 50}, {0, float(SharedState::TempAxisMax(m_state.TempFull))}};
         for (int s = 0; s < 16; ++s) {

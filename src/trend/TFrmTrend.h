@@ -70,7 +70,7 @@ class TFrmTrend : public QDialog {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    void startRead(qint64 begin, qint64 end, bool whole);
+    void startRead(TrendReader::Request request, qint64 begin, qint64 end, bool whole);
     void viewChanged();
     void place(const TrendReader::Result& result);
     void applyPens();
@@ -86,7 +86,8 @@ class TFrmTrend : public QDialog {
     TrendLoader* m_loader;
     QTimer* m_refetch;
     std::array<TrendPlottable*, 16> m_series{};
-    TrendReader::Request m_request; // the days and instruments last asked for
+    TrendReader::Request m_request; // the days and instruments on the chart
+    TrendReader::Request m_pending; // those of the whole read in progress
     bool m_haveRange = false;
     bool m_wholeRead = false; // the read in progress is of the whole range
     bool m_placing = false;

@@ -177,16 +177,31 @@ void TestTFrmTrend::drawsTheExtremesOfTheData() {
 
 void TestTFrmTrend::cancelKeepsTheChart() {
     TFrmTrend w(m_state, m_base.path());
+    w.show();
     QSignalSpy drawn(&w, &TFrmTrend::drawn);
-    w.DateEdit1->setDate(kToday.addDays(-365));
     w.CheckBoxes[0]->setChecked(true);
+    w.Button1Click();
+    QTRY_VERIFY_WITH_TIMEOUT(drawn.count() == 1 && !w.reading(), 20000);
+    const QStringList foot = w.Chart1->foot();
+    const size_t columns = w.series(0)->columns().size();
+    // Another year and another instrument, cancelled before they are back.
+    w.DateEdit1->setDate(kToday.addDays(-365));
+    w.CheckBoxes[0]->setChecked(false);
+    w.CheckBoxes[1]->setChecked(true);
     w.Button1Click();
     QVERIFY(w.Button5->isEnabled());
     w.Button5Click(); // before the read is back, whether or not it has ended
     QTRY_VERIFY_WITH_TIMEOUT(!w.reading(), 20000);
-    QCOMPARE(drawn.count(), 0);
+    QCOMPARE(drawn.count(), 1);
     QVERIFY(!w.Button5->isEnabled());
-    QVERIFY(w.series(0)->columns().empty());
+    QCOMPARE(w.series(0)->columns().size(), columns);
+    // A zoom afterwards reads the days and the instrument on the chart, at the zoom.
+    w.Chart1->plot()->xAxis->setRange(double(kSpike - 300), double(kSpike + 300));
+    QTRY_VERIFY_WITH_TIMEOUT(drawn.count() == 2 && !w.reading(), 20000);
+    QCOMPARE(w.Chart1->foot(), foot);
+    QCOMPARE(w.shown().begin, kSpike - 300);
+    QCOMPARE(w.Chart1->plot()->xAxis->range().lower, double(kSpike - 300));
+    QVERIFY(!w.series(0)->columns().empty() && w.series(1)->columns().empty());
 }
 
 QTEST_MAIN(TestTFrmTrend)
