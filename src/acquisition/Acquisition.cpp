@@ -228,14 +228,14 @@ void Acquisition::setHistoryOpen(bool open) {
     m_state.HistoryOpen = open;
 }
 
-void Acquisition::setChartSettings(const ChartSettings& s) {
-    m_state.LineWidthPress = s.LineWidthPress;
-    m_state.LineColorPress = s.LineColorPress;
-    m_state.LineWidthTemp = s.LineWidthTemp;
-    m_state.LineColorTemp = s.LineColorTemp;
-    m_state.TempFull = s.TempFull;
-    m_state.PresY0 = s.PresY0;
-    m_state.PresYn = s.PresYn;
+void Acquisition::setChartSettings(const SharedState& from) {
+    m_state.LineWidthPress = from.LineWidthPress;
+    m_state.LineColorPress = from.LineColorPress;
+    m_state.LineWidthTemp = from.LineWidthTemp;
+    m_state.LineColorTemp = from.LineColorTemp;
+    m_state.TempFull = from.TempFull;
+    m_state.PresY0 = from.PresY0;
+    m_state.PresYn = from.PresYn;
 }
 
 void Acquisition::resetChart() {

@@ -35,17 +35,6 @@ class Acquisition : public QObject {
         Scheduler* scheduler = nullptr; // null: precise timers of the acquisition thread
         Clock clock;
     };
-    // What the cycle draws with: the pens of the points it hands over and the axis ranges.
-    struct ChartSettings {
-        SharedState::PerAddress<int32_t> LineWidthPress{};
-        SharedState::PerAddress<int32_t> LineColorPress{};
-        SharedState::PerAddress<int32_t> LineWidthTemp{};
-        SharedState::PerAddress<int32_t> LineColorTemp{};
-        int32_t TempFull = 0;
-        int32_t PresY0 = 0;
-        int32_t PresYn = 0;
-    };
-
     explicit Acquisition(Settings settings);
     ~Acquisition() override;
 
@@ -76,7 +65,9 @@ class Acquisition : public QObject {
     void setSwitch(int address, bool on);
     void setPortBusy(bool busy);
     void setHistoryOpen(bool open);
-    void setChartSettings(const ChartSettings& settings);
+    // The pens of the points the cycle hands over and the axis ranges, taken from the window's
+    // state.
+    void setChartSettings(const SharedState& from);
     void resetChart(); // the bottom axis back to its first page, the point count to 0
     void setPort(const QString& name, int baudIndex);
     void retryPort(const QString& name);

@@ -351,15 +351,7 @@ void TFrmMain::FormCreate() {
 }
 
 void TFrmMain::pushChartSettings() {
-    Acquisition::ChartSettings settings;
-    settings.LineWidthPress = m_state.LineWidthPress;
-    settings.LineColorPress = m_state.LineColorPress;
-    settings.LineWidthTemp = m_state.LineWidthTemp;
-    settings.LineColorTemp = m_state.LineColorTemp;
-    settings.TempFull = m_state.TempFull;
-    settings.PresY0 = m_state.PresY0;
-    settings.PresYn = m_state.PresYn;
-    afterCycle([settings](Acquisition& a) { a.setChartSettings(settings); }, {});
+    afterCycle([settings = m_state](Acquisition& a) { a.setChartSettings(settings); }, {});
 }
 
 void TFrmMain::afterCycle(std::function<void(Acquisition&)> acquisitionPart,
