@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QPageLayout>
 #include <QPainter>
+#include <QFontInfo>
 #include <QPrinter>
 #include <QProcess>
 #include <QRadioButton>
@@ -390,7 +391,9 @@ void TestTFrmPrint::fitsTheScreenWithTheStripInOrder() {
     QVERIFY(target->availableGeometry().contains(form.frameGeometry()));
     if (designedSize)
         QCOMPARE(form.size(), QSize(800, 600));
-    QCOMPARE(form.Panel1->height() == 57, designedSize);
+    // Without the wide font (Wine has none of the host's), its stand-in may fit in one band.
+    if (family.isEmpty() || QFontInfo(QApplication::font()).family() == family)
+        QCOMPARE(form.Panel1->height() == 57, designedSize);
     QVERIFY(form.Chart1->height() > 200);
 
     const auto texts = StripTexts(form);
