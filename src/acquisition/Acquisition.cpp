@@ -109,12 +109,22 @@ void Acquisition::start() {
     moveToThread(m_thread);
     if (m_ownScheduler)
         m_ownScheduler->moveToThread(m_thread);
+    // Returns once the thread runs its event dispatcher, so nothing is posted to a wake-up
+    // that is still being made.
+    std::promise<void> running;
+    const QMetaObject::Connection connection = connect(
+        m_thread, &QThread::started, m_thread, [&running] { running.set_value(); },
+        Qt::DirectConnection);
     m_thread->start();
+    running.get_future().wait();
+    disconnect(connection);
     if (watching)
         QMetaObject::invokeMethod(m_lineWatch, qOverload<>(&QTimer::start));
 }
 
 void Acquisition::post(std::function<void(Acquisition&)> work) {
+    if (m_ended)
+        return;
     if (!m_thread || QThread::currentThread() == m_thread) {
         if (m_stopped)
             return;
@@ -122,8 +132,6 @@ void Acquisition::post(std::function<void(Acquisition&)> work) {
         flush();
         return;
     }
-    if (m_ended)
-        return;
     QMetaObject::invokeMethod(
         this,
         [this, work = std::move(work)] {
@@ -136,13 +144,13 @@ void Acquisition::post(std::function<void(Acquisition&)> work) {
 }
 
 void Acquisition::stop() {
+    if (m_ended)
+        return;
     if (!m_thread) {
         if (!m_stopped)
             shutDownHere();
         return;
     }
-    if (m_ended)
-        return;
     if (QThread::currentThread() != m_thread) {
         QMetaObject::invokeMethod(
             this,

@@ -13,6 +13,7 @@
 #include <QThread>
 #include <atomic>
 #include <functional>
+#include <future>
 #include <memory>
 
 class LineSupervisor;
@@ -119,16 +120,24 @@ class Acquisition : public QObject {
     bool m_started = false;      // the limits of the start have come
     bool m_lineDown = false;
     bool m_eventLogFailing = false;
-    std::atomic<bool> m_ended{false}; // the thread has ended: calls return defaults
+    std::atomic<bool> m_ended{false}; // the thread has ended: nothing more runs, calls give defaults
 };
 
 template <typename R> R Acquisition::call(std::function<R(Acquisition&)> work) {
-    if (!m_thread || QThread::currentThread() == m_thread)
-        return work(*this);
     if (m_ended)
         return R{};
-    R result{};
+    if (!m_thread || QThread::currentThread() == m_thread)
+        return work(*this);
+    // A promise rather than a blocking queued call: the hand-over is then plain C++ that the
+    // thread sanitizer can follow, and a call dropped unrun ends in a broken promise, not a hang.
+    auto done = std::make_shared<std::promise<R>>();
+    std::future<R> result = done->get_future();
     QMetaObject::invokeMethod(
-        this, [this, &work, &result] { result = work(*this); }, Qt::BlockingQueuedConnection);
-    return result;
+        this, [this, work = std::move(work), done] { done->set_value(work(*this)); },
+        Qt::QueuedConnection);
+    try {
+        return result.get();
+    } catch (const std::future_error&) {
+        return R{};
+    }
 }
