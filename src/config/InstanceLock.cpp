@@ -1,6 +1,8 @@
 #include "InstanceLock.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QSysInfo>
 
 InstanceLock::InstanceLock(const QString& folder)
     : m_file(QDir(folder).filePath(QStringLiteral("presmon.lock"))) {
@@ -12,6 +14,15 @@ bool InstanceLock::acquire(const std::function<void(const QString&)>& showMessag
     if (m_file.tryLock(0))
         return true;
     if (m_file.error() != QLockFile::LockFailedError)
+        return true;
+    // A lock naming this very process on this computer was left by an earlier run whose
+    // process id has come round again (Windows after a restart, Wine after its server ended):
+    // its owner is gone, whatever the process list says.
+    qint64 pid = 0;
+    QString host;
+    QString app;
+    if (m_file.getLockInfo(&pid, &host, &app) && pid == QCoreApplication::applicationPid() &&
+        host == QSysInfo::machineHostName() && m_file.removeStaleLockFile() && m_file.tryLock(0))
         return true;
     if (showMessage)
         showMessage(busyText());

@@ -1,5 +1,7 @@
 #include "InstanceLock.h"
 
+#include <QFile>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -46,6 +48,23 @@ class TstInstanceLock : public QObject {
             p->kill();
             p->waitForFinished();
         }
+    }
+    // A lock left by an earlier run whose process id is now this one's.
+    void lockNamingThisProcessIsTakenOver() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("presmon.lock");
+        QByteArray left;
+        {
+            QLockFile earlier(path);
+            QVERIFY(earlier.tryLock(0));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            left = file.readAll();
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(left) == left.size());
+        file.close();
+        QVERIFY(InstanceLock(dir.path()).acquire({}));
     }
 };
 
