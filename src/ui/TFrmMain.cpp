@@ -207,7 +207,9 @@ void TFrmMain::buildValueRow() {
     ToolBar2 = new QWidget(this);
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
     ToolBar2->setFixedHeight(129);
-    ToolBar2->setMinimumWidth(4 + SharedState::kInstruments * 121);
+    // Scrolls only once panel 8 itself would be cut: at the designed size the client area ends
+    // a few pixels into box 8's right border.
+    ToolBar2->setMinimumWidth(2 + (SharedState::kInstruments - 1) * 121 + 113);
     QFont panelFont(QStringLiteral("Arial"));
     panelFont.setPixelSize(19);
     panelFont.setBold(true);
