@@ -152,19 +152,23 @@ void Acquisition::stop() {
         return;
     }
     if (QThread::currentThread() != m_thread) {
+        // The thread's last work hands over through a promise, which the thread sanitizer sees,
+        // besides the thread's end, which it does not see inside Qt.
+        std::promise<void> done;
         QMetaObject::invokeMethod(
             this,
-            [this] {
-                if (m_stopped) {
-                    m_thread->quit();
-                    return;
-                }
-                m_cycle->runAfterCycle([this] {
-                    shutDownHere();
-                    m_thread->quit();
-                });
+            [this, &done] {
+                auto finish = [this, &done] {
+                    QThread* thread = m_thread;
+                    if (!m_stopped)
+                        shutDownHere();
+                    done.set_value();
+                    thread->quit();
+                };
+                m_cycle->runAfterCycle(finish);
             },
             Qt::QueuedConnection);
+        done.get_future().wait();
         m_thread->wait();
         m_ended = true;
         delete m_thread;
