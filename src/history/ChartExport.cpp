@@ -2,13 +2,16 @@
 
 #include "ChartPrint.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <QPageSize>
 #include <QPrinter>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QTemporaryFile>
 #include <cmath>
 
@@ -93,4 +96,38 @@ QString ChartExport::defaultFileName(QDate day, const QString& timeText, const Q
         time.prepend(u'0');
     return QStringLiteral("%1 %2 %3.pdf")
         .arg(day.toString(QStringLiteral("yyyy-MM-dd")), time, span);
+}
+
+namespace {
+
+// Where the last export went in this run; the next one starts there.
+QString g_exportFolder;
+
+QString ChooseInDialog(QWidget* parent, const QString& suggested) {
+    const QString pdf = QStringLiteral("PDF 文件 (*.pdf)");
+    const QString png = QStringLiteral("PNG 图片 (*.png)");
+    QString filter = pdf;
+    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("导出"), suggested,
+                                                pdf + QStringLiteral(";;") + png, &filter);
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+        path += filter == png ? QStringLiteral(".png") : QStringLiteral(".pdf");
+    return path;
+}
+
+} // namespace
+
+QString ChartExport::exportChosen(Chart& chart, QWidget* parent, const QString& suggestedName,
+                                  const SaveFileChooser& choose) {
+    QString folder = g_exportFolder;
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString suggested = QDir(folder).filePath(suggestedName);
+    const QString path = choose ? choose(parent, suggested) : ChooseInDialog(parent, suggested);
+    if (path.isEmpty())
+        return {};
+    const QString failure = save(chart, path);
+    if (!failure.isEmpty())
+        return QStringLiteral("导出失败: %1").arg(failure);
+    g_exportFolder = QFileInfo(path).absolutePath();
+    return {};
 }

@@ -7,6 +7,7 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <cmath>
 
 QRect ChartPrint::pageRect(int width, int height, int marginPercent) {
@@ -83,4 +84,12 @@ QString ChartPrint::print(Chart& chart, QImage& image, int marginPercent) {
     drawPage(chart, painter, image.size(), marginPercent);
     painter.end();
     return QString();
+}
+
+QString ChartPrint::printOnDefaultPrinter(Chart& chart, int marginPercent) {
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull())
+        return QStringLiteral("当前没有选定默认打印机。");
+    QPrinter printer(info, QPrinter::HighResolution);
+    return print(chart, printer, marginPercent);
 }

@@ -23,6 +23,9 @@ class ChartPrint {
     // restored however the job ends. Returns an empty text on success, otherwise what went
     // wrong.
     static QString print(Chart& chart, QPrinter& printer, int marginPercent = 7);
+    // The page on the system's default printer; the operator's message when there is none or
+    // the job failed or was refused, empty once it was accepted.
+    static QString printOnDefaultPrinter(Chart& chart, int marginPercent = 7);
     // The same page on an image: white, the image's size taken as the page, its dots per
     // metre as the resolution.
     static QString print(Chart& chart, QImage& image, int marginPercent = 7);

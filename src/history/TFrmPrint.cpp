@@ -15,7 +15,6 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
@@ -25,10 +24,8 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStandardPaths>
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -331,34 +328,10 @@ void TFrmPrint::Button1Click() {
 }
 
 void TFrmPrint::Button2Click() {
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) {
-        showMessage(QStringLiteral("当前没有选定默认打印机。"));
-        return;
-    }
-    QPrinter printer(info, QPrinter::HighResolution);
-    const QString failure = ChartPrint::print(*Chart1, printer);
+    const QString failure = ChartPrint::printOnDefaultPrinter(*Chart1);
     if (!failure.isEmpty())
         showMessage(failure);
 }
-
-namespace {
-
-// Where the last export went in this run; the next one starts there.
-QString g_exportFolder;
-
-QString ChooseSaveFile(QWidget* parent, const QString& suggested) {
-    const QString pdf = QStringLiteral("PDF 文件 (*.pdf)");
-    const QString png = QStringLiteral("PNG 图片 (*.png)");
-    QString filter = pdf;
-    QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("导出"), suggested,
-                                                pdf + QStringLiteral(";;") + png, &filter);
-    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
-        path += filter == png ? QStringLiteral(".png") : QStringLiteral(".pdf");
-    return path;
-}
-
-} // namespace
 
 void TFrmPrint::Button4Click() {
     QString name = m_exportName;
@@ -367,20 +340,9 @@ void TFrmPrint::Button4Click() {
         name = ChartExport::defaultFileName(DateTimePicker1->date(), timeText(),
                                             SpanButtons[std::max(checkedSpan(), 1) - 1]->text());
     }
-    QString folder = g_exportFolder;
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString suggested = QDir(folder).filePath(name);
-    const QString path =
-        m_chooseSaveFile ? m_chooseSaveFile(this, suggested) : ChooseSaveFile(this, suggested);
-    if (path.isEmpty())
-        return;
-    const QString failure = ChartExport::save(*Chart1, path);
-    if (!failure.isEmpty()) {
-        showMessage(QStringLiteral("导出失败: %1").arg(failure));
-        return;
-    }
-    g_exportFolder = QFileInfo(path).absolutePath();
+    const QString failure = ChartExport::exportChosen(*Chart1, this, name, m_chooseSaveFile);
+    if (!failure.isEmpty())
+        showMessage(failure);
 }
 
 void TFrmPrint::Button3Click() {

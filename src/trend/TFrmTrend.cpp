@@ -12,7 +12,6 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
@@ -20,10 +19,8 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QTimeZone>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -44,8 +41,6 @@ QString SeriesTitle(int s) {
 QString TimeText(qint64 second, const QString& format) {
     return QDateTime::fromSecsSinceEpoch(second, Qt::UTC).toString(format);
 }
-
-QString g_exportFolder;
 
 } // namespace
 
@@ -418,13 +413,7 @@ void TFrmTrend::Button5Click() {
 }
 
 void TFrmTrend::Button2Click() {
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull()) {
-        showMessage(QStringLiteral("There is no default printer currently selected."));
-        return;
-    }
-    QPrinter printer(info, QPrinter::HighResolution);
-    const QString failure = ChartPrint::print(*Chart1, printer);
+    const QString failure = ChartPrint::printOnDefaultPrinter(*Chart1);
     if (!failure.isEmpty())
         showMessage(failure);
 }
@@ -437,28 +426,7 @@ QString TFrmTrend::exportName() const {
 }
 
 void TFrmTrend::Button4Click() {
-    QString folder = g_exportFolder;
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString suggested = QDir(folder).filePath(exportName());
-    QString path;
-    if (m_chooseSaveFile) {
-        path = m_chooseSaveFile(this, suggested);
-    } else {
-        const QString pdf = QStringLiteral("PDF 文件 (*.pdf)");
-        const QString png = QStringLiteral("PNG 图片 (*.png)");
-        QString filter = pdf;
-        path = QFileDialog::getSaveFileName(this, QStringLiteral("导出"), suggested,
-                                            pdf + QStringLiteral(";;") + png, &filter);
-        if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
-            path += filter == png ? QStringLiteral(".png") : QStringLiteral(".pdf");
-    }
-    if (path.isEmpty())
-        return;
-    const QString failure = ChartExport::save(*Chart1, path);
-    if (!failure.isEmpty()) {
-        showMessage(QStringLiteral("导出失败: %1").arg(failure));
-        return;
-    }
-    g_exportFolder = QFileInfo(path).absolutePath();
+    const QString failure = ChartExport::exportChosen(*Chart1, this, exportName(), m_chooseSaveFile);
+    if (!failure.isEmpty())
+        showMessage(failure);
 }
