@@ -98,12 +98,16 @@ int main(int argc, char** argv) {
         window = std::make_unique<QWidget>();
         window->setWindowTitle(QStringLiteral("AlarmLook"));
         window->resize(8 * 121 + 4, 127);
-        const AlarmState states[] = {AlarmState::Normal, AlarmState::ReturnedUnacknowledged,
-                                     AlarmState::ActiveUnacknowledged, AlarmState::Normal,
-                                     AlarmState::ActiveAcknowledged, AlarmState::ActiveUnacknowledged,
-                                     AlarmState::Normal, AlarmState::Normal};
-        const QColor colours[] = {Qt::green, Qt::green, QColor(0, 128, 0), Qt::yellow,
-                                  QColor(0, 128, 0), Qt::yellow, Qt::lightGray, Qt::lightGray};
+        const AlarmState states[] = {AlarmState::Normal,
+                                     AlarmState::ReturnedUnacknowledged,
+                                     AlarmState::ActiveUnacknowledged,
+                                     AlarmState::Normal,
+                                     AlarmState::ActiveAcknowledged,
+                                     AlarmState::ActiveUnacknowledged,
+                                     AlarmState::Normal,
+                                     AlarmState::Normal};
+        const QColor colours[] = {Qt::green,         Qt::green,  QColor(0, 128, 0), Qt::yellow,
+                                  QColor(0, 128, 0), Qt::yellow, Qt::lightGray,     Qt::lightGray};
         for (int n = 1; n <= 8; ++n) {
             auto* box = new QGroupBox(QStringLiteral("仪表地址%1").arg(n), window.get());
             box->setObjectName(QStringLiteral("GroupBox%1").arg(9 - n));
@@ -115,8 +119,8 @@ int main(int argc, char** argv) {
                 p->setAlignment(Qt::AlignCenter);
                 p->setAutoFillBackground(true);
                 QPalette pal = p->palette();
-                pal.setColor(QPalette::Window, colours[n - 1] == Qt::green ? QColor(0, 128, 0)
-                                                                           : colours[n - 1]);
+                pal.setColor(QPalette::Window,
+                             colours[n - 1] == Qt::green ? QColor(0, 128, 0) : colours[n - 1]);
                 p->setPalette(pal);
             }
             // Even boxes are caught in the blink's other phase.

@@ -14,9 +14,9 @@
 #include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <poll.h>
 #include <random>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <termios.h>

@@ -64,6 +64,7 @@ int main(int argc, char* argv[]) {
     const double a = Median(syncedMs), b = Median(plainMs);
     std::printf("RESULT name=record_append rows=%d flushed_ms=%.3f unflushed_ms=%.3f ratio=%.1f "
                 "flushed_max_ms=%.3f\n",
-                rows, a, b, b > 0 ? a / b : 0.0, *std::max_element(syncedMs.begin(), syncedMs.end()));
+                rows, a, b, b > 0 ? a / b : 0.0,
+                *std::max_element(syncedMs.begin(), syncedMs.end()));
     return 0;
 }

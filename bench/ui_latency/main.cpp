@@ -52,7 +52,8 @@ enum class Mode { Threaded, GuiThread, Sleeping };
 
 // The seconds without a row between the first and last row of the day's file.
 int MissingSeconds(const QString& base) {
-    QFile file(base + QStringLiteral("/Data/%1.csv").arg(QDate::currentDate().toString("yyyy/MM/dd")));
+    QFile file(base +
+               QStringLiteral("/Data/%1.csv").arg(QDate::currentDate().toString("yyyy/MM/dd")));
     if (!file.open(QIODevice::ReadOnly))
         return -1;
     QList<qint64> numbers;

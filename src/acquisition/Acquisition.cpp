@@ -46,7 +46,8 @@ Acquisition::Acquisition(Settings settings)
         m_ownScheduler = std::make_unique<TimerScheduler>();
         scheduler = m_ownScheduler.get();
     }
-    m_flushing = std::make_unique<FlushingScheduler>(*scheduler, [this] { flush(); }, m_alive);
+    m_flushing = std::make_unique<FlushingScheduler>(
+        *scheduler, [this] { flush(); }, m_alive);
     m_cycle = std::make_unique<PollCycle>(
         m_state, *m_display, m_settings.baseDir, m_settings.clock, *m_flushing,
         [this] { return m_link ? m_link->port() : nullptr; },
@@ -268,15 +269,15 @@ void Acquisition::retryPort(const QString& name) {
 
 void Acquisition::afterCycle(std::function<void(Acquisition&)> action, QObject* context,
                              std::function<void()> guiAction) {
-    m_cycle->runAfterCycle([this, action = std::move(action), context,
-                            guiAction = std::move(guiAction)] {
-        if (action)
-            action(*this);
-        // Whatever this changed reaches the window before the window's own part runs.
-        flush();
-        if (guiAction && context)
-            QMetaObject::invokeMethod(context, guiAction);
-    });
+    m_cycle->runAfterCycle(
+        [this, action = std::move(action), context, guiAction = std::move(guiAction)] {
+            if (action)
+                action(*this);
+            // Whatever this changed reaches the window before the window's own part runs.
+            flush();
+            if (guiAction && context)
+                QMetaObject::invokeMethod(context, guiAction);
+        });
 }
 
 void Acquisition::setAlarmLimits(const AlarmLimits& limits) {
@@ -363,10 +364,9 @@ void Acquisition::logEvents(const QList<AlarmEvent>& events) {
         return;
     }
     if (!std::exchange(m_eventLogFailing, true))
-        emit errorRaised(QStringLiteral("写入事件记录 %1 失败: %2")
-                             .arg(EventLog::FileName(m_settings.baseDir,
-                                                     events.first().time.date()),
-                                  reason));
+        emit errorRaised(
+            QStringLiteral("写入事件记录 %1 失败: %2")
+                .arg(EventLog::FileName(m_settings.baseDir, events.first().time.date()), reason));
 }
 
 void Acquisition::publishAlarms() {

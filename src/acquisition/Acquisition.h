@@ -2,8 +2,8 @@
 
 #include "AcquisitionDisplay.h"
 #include "AlarmEngine.h"
-#include "EventLog.h"
 #include "CycleReport.h"
+#include "EventLog.h"
 #include "LinkService.h"
 #include "PollCycle.h"
 #include "Scheduler.h"
@@ -32,7 +32,7 @@ class Acquisition : public QObject {
   public:
     struct Settings {
         QString baseDir;
-        LinkService* link = nullptr; // used on the acquisition thread only
+        LinkService* link = nullptr;    // used on the acquisition thread only
         Scheduler* scheduler = nullptr; // null: precise timers of the acquisition thread
         Clock clock;
     };
@@ -111,16 +111,17 @@ class Acquisition : public QObject {
     QTimer* m_lineWatch = nullptr;
     QThread* m_thread = nullptr;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0); // pending steps check it
-    bool m_stopped = false;      // read on the acquisition thread only
-    bool m_notOpened = false;    // the retried port was never open this time
+    bool m_stopped = false;                                  // read on the acquisition thread only
+    bool m_notOpened = false; // the retried port was never open this time
     AlarmEngine m_alarms;
     EventLog m_events;
-    AlarmSnapshot m_snapshot;    // as last reported
-    bool m_watching = false;     // a limit is set: alarms are evaluated, events logged
-    bool m_started = false;      // the limits of the start have come
+    AlarmSnapshot m_snapshot; // as last reported
+    bool m_watching = false;  // a limit is set: alarms are evaluated, events logged
+    bool m_started = false;   // the limits of the start have come
     bool m_lineDown = false;
     bool m_eventLogFailing = false;
-    std::atomic<bool> m_ended{false}; // the thread has ended: nothing more runs, calls give defaults
+    std::atomic<bool> m_ended{
+        false}; // the thread has ended: nothing more runs, calls give defaults
 };
 
 template <typename R> R Acquisition::call(std::function<R(Acquisition&)> work) {

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "CycleDisplay.h"
-#include "DailyRecord.h"
 #include "CycleReport.h"
+#include "DailyRecord.h"
 
 #include <functional>
 

@@ -15,10 +15,14 @@ bool Unacknowledged(AlarmState s) {
 
 int Rank(AlarmState s) {
     switch (s) {
-    case AlarmState::ActiveUnacknowledged: return 3;
-    case AlarmState::ReturnedUnacknowledged: return 2;
-    case AlarmState::ActiveAcknowledged: return 1;
-    case AlarmState::Normal: break;
+    case AlarmState::ActiveUnacknowledged:
+        return 3;
+    case AlarmState::ReturnedUnacknowledged:
+        return 2;
+    case AlarmState::ActiveAcknowledged:
+        return 1;
+    case AlarmState::Normal:
+        break;
     }
     return 0;
 }
@@ -63,11 +67,16 @@ double AlarmEngine::Deadband(double limit, const QString& panelText) {
 
 QString AlarmEngine::RaiseText(AlarmKind kind) {
     switch (kind) {
-    case PresHighAlarm: return EventText::PresHigh;
-    case PresLowAlarm: return EventText::PresLow;
-    case TempHighAlarm: return EventText::TempHigh;
-    case TempLowAlarm: return EventText::TempLow;
-    case SilentAlarm: break;
+    case PresHighAlarm:
+        return EventText::PresHigh;
+    case PresLowAlarm:
+        return EventText::PresLow;
+    case TempHighAlarm:
+        return EventText::TempHigh;
+    case TempLowAlarm:
+        return EventText::TempLow;
+    case SilentAlarm:
+        break;
     }
     return EventText::Silent;
 }
@@ -75,18 +84,21 @@ QString AlarmEngine::RaiseText(AlarmKind kind) {
 QString AlarmEngine::ReturnText(AlarmKind kind) {
     switch (kind) {
     case PresHighAlarm:
-    case PresLowAlarm: return EventText::PresBack;
+    case PresLowAlarm:
+        return EventText::PresBack;
     case TempHighAlarm:
-    case TempLowAlarm: return EventText::TempBack;
-    case SilentAlarm: break;
+    case TempLowAlarm:
+        return EventText::TempBack;
+    case SilentAlarm:
+        break;
     }
     return EventText::SilentBack;
 }
 
 void AlarmEngine::setLimits(const AlarmLimits& limits) {
     m_limits = limits;
-    const std::array<const AlarmLimits::PerAddress*, 4> tables{
-        &limits.PresHigh, &limits.PresLow, &limits.TempHigh, &limits.TempLow};
+    const std::array<const AlarmLimits::PerAddress*, 4> tables{&limits.PresHigh, &limits.PresLow,
+                                                               &limits.TempHigh, &limits.TempLow};
     for (int n = 1; n <= AlarmLimits::kInstruments; ++n) {
         for (int k = 0; k < 4; ++k) {
             if (!(*tables[k])[n].on)
@@ -110,8 +122,8 @@ void AlarmEngine::raise(int address, AlarmKind kind, const AlarmEvent& event,
     out.append(event);
 }
 
-void AlarmEngine::returned(const QDateTime& time, int address, AlarmKind kind,
-                           const QString& value, const QString& limit, QList<AlarmEvent>& out) {
+void AlarmEngine::returned(const QDateTime& time, int address, AlarmKind kind, const QString& value,
+                           const QString& limit, QList<AlarmEvent>& out) {
     Alarm& a = m_alarms[address][kind];
     if (a.state == AlarmState::ActiveUnacknowledged)
         a.state = AlarmState::ReturnedUnacknowledged;
@@ -176,16 +188,16 @@ QList<AlarmEvent> AlarmEngine::feed(const AlarmCycle& cycle) {
                   out);
         }
         if (r.presValid) {
-            checkLimit(cycle.time, n, PresHighAlarm, true, m_limits.PresHigh[n], r.pres,
-                       r.presText, out);
-            checkLimit(cycle.time, n, PresLowAlarm, false, m_limits.PresLow[n], r.pres,
-                       r.presText, out);
+            checkLimit(cycle.time, n, PresHighAlarm, true, m_limits.PresHigh[n], r.pres, r.presText,
+                       out);
+            checkLimit(cycle.time, n, PresLowAlarm, false, m_limits.PresLow[n], r.pres, r.presText,
+                       out);
         }
         if (r.tempValid) {
-            checkLimit(cycle.time, n, TempHighAlarm, true, m_limits.TempHigh[n], r.temp,
-                       r.tempText, out);
-            checkLimit(cycle.time, n, TempLowAlarm, false, m_limits.TempLow[n], r.temp,
-                       r.tempText, out);
+            checkLimit(cycle.time, n, TempHighAlarm, true, m_limits.TempHigh[n], r.temp, r.tempText,
+                       out);
+            checkLimit(cycle.time, n, TempLowAlarm, false, m_limits.TempLow[n], r.temp, r.tempText,
+                       out);
         }
     }
     return out;
@@ -197,8 +209,7 @@ QList<AlarmEvent> AlarmEngine::acknowledge(const QDateTime& time, int address, A
     Alarm& a = m_alarms[address][kind];
     if (!Unacknowledged(a.state))
         return {};
-    const AlarmEvent event{time, address, EventText::Acknowledged, a.raised.value,
-                           a.raised.limit};
+    const AlarmEvent event{time, address, EventText::Acknowledged, a.raised.value, a.raised.limit};
     if (a.state == AlarmState::ActiveUnacknowledged)
         a.state = AlarmState::ActiveAcknowledged;
     else

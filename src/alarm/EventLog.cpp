@@ -28,8 +28,7 @@ QByteArray EventLog::Header() {
 QByteArray EventLog::ComposeRow(const AlarmEvent& event) {
     const QString row = event.time.toString(kTimeFormat) + u',' +
                         (event.address > 0 ? QString::number(event.address) : QString()) + u',' +
-                        Field(event.text) + u',' + Field(event.value) + u',' +
-                        Field(event.limit);
+                        Field(event.text) + u',' + Field(event.value) + u',' + Field(event.limit);
     return GbkEncode(row);
 }
 

@@ -75,8 +75,8 @@ ChartReadout::Reading ChartReadout::readingAt(qint64 index) const {
         const QString title = m_chart->seriesTitle(s).trimmed();
         if (!std::isfinite(value) || title.isEmpty())
             continue;
-        reading.lines.append({s, title, m_chart->seriesPen(s).color(), value,
-                              !m_recorded || m_recorded(s, index)});
+        reading.lines.append(
+            {s, title, m_chart->seriesPen(s).color(), value, !m_recorded || m_recorded(s, index)});
     }
     if (reading.lines.isEmpty())
         return reading;

@@ -21,7 +21,7 @@ QString LocalLockHost() {
     QString host;
     QString app;
     return dir.isValid() && probe.tryLock(0) && probe.getLockInfo(&pid, &host, &app) ? host
-                                                                                      : QString();
+                                                                                     : QString();
 }
 
 } // namespace

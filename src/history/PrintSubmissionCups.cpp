@@ -26,7 +26,8 @@ QString PrintSubmission::refusalBefore(const QPrinter& printer) {
     const bool refuses = accepting && qstrcmp(accepting, "false") == 0;
     cupsFreeDests(1, dest);
     if (refuses)
-        return QStringLiteral("打印机 \"%1\" 不接受打印任务, 没有打印。").arg(printer.printerName());
+        return QStringLiteral("打印机 \"%1\" 不接受打印任务, 没有打印。")
+            .arg(printer.printerName());
     return QString();
 }
 

@@ -201,9 +201,8 @@ void TFrmPrint::layStrip(QBoxLayout::Direction direction) {
     m_strip->setDirection(direction);
     m_strip->invalidate();
     // 57 pixels as designed, more only where a large font needs it.
-    Panel1->setFixedHeight(
-        std::max(direction == QBoxLayout::LeftToRight ? 57 : 2 * 57 - 4,
-                 m_strip->minimumSize().height() + 2 * Panel1->frameWidth()));
+    Panel1->setFixedHeight(std::max(direction == QBoxLayout::LeftToRight ? 57 : 2 * 57 - 4,
+                                    m_strip->minimumSize().height() + 2 * Panel1->frameWidth()));
 }
 
 void TFrmPrint::resizeEvent(QResizeEvent* event) {

@@ -426,7 +426,8 @@ QString TFrmTrend::exportName() const {
 }
 
 void TFrmTrend::Button4Click() {
-    const QString failure = ChartExport::exportChosen(*Chart1, this, exportName(), m_chooseSaveFile);
+    const QString failure =
+        ChartExport::exportChosen(*Chart1, this, exportName(), m_chooseSaveFile);
     if (!failure.isEmpty())
         showMessage(failure);
 }

@@ -10,10 +10,14 @@ const char* const kColumns[] = {"压力上限", "压力下限", "温度上限", 
 
 AlarmLimits::PerAddress& Table(AlarmLimits& limits, int column) {
     switch (column) {
-    case 0: return limits.PresHigh;
-    case 1: return limits.PresLow;
-    case 2: return limits.TempHigh;
-    default: break;
+    case 0:
+        return limits.PresHigh;
+    case 1:
+        return limits.PresLow;
+    case 2:
+        return limits.TempHigh;
+    default:
+        break;
     }
     return limits.TempLow;
 }
@@ -96,9 +100,10 @@ bool TFrmAlarmSet::collect(AlarmLimits* limits) {
             if (l.text.isEmpty())
                 continue;
             if (!ParseAlarmNumber(l.text, &l.value)) {
-                refuse(e, QStringLiteral("仪表地址%1的%2不是有效的数字，请输入如 12.5 或 -3 的数值。")
-                              .arg(n)
-                              .arg(QString::fromUtf8(kColumns[c])));
+                refuse(e,
+                       QStringLiteral("仪表地址%1的%2不是有效的数字，请输入如 12.5 或 -3 的数值。")
+                           .arg(n)
+                           .arg(QString::fromUtf8(kColumns[c])));
                 return false;
             }
             l.on = true;
@@ -120,8 +125,8 @@ bool TFrmAlarmSet::collect(AlarmLimits* limits) {
     int seconds = 0;
     if (!silent.text.isEmpty()) {
         if (!ParseSilentSeconds(silent.text, &seconds)) {
-            refuse(Edit[33], QStringLiteral("无应答报警时间须为0到%1之间的整数秒。")
-                                 .arg(kMaxSilentSeconds));
+            refuse(Edit[33],
+                   QStringLiteral("无应答报警时间须为0到%1之间的整数秒。").arg(kMaxSilentSeconds));
             return false;
         }
     }

@@ -36,10 +36,14 @@ QStringList Row(const AlarmEvent& e) {
 
 QString StateText(AlarmState s) {
     switch (s) {
-    case AlarmState::ActiveUnacknowledged: return QStringLiteral("报警 未确认");
-    case AlarmState::ActiveAcknowledged: return QStringLiteral("报警 已确认");
-    case AlarmState::ReturnedUnacknowledged: return QStringLiteral("已恢复 未确认");
-    case AlarmState::Normal: break;
+    case AlarmState::ActiveUnacknowledged:
+        return QStringLiteral("报警 未确认");
+    case AlarmState::ActiveAcknowledged:
+        return QStringLiteral("报警 已确认");
+    case AlarmState::ReturnedUnacknowledged:
+        return QStringLiteral("已恢复 未确认");
+    case AlarmState::Normal:
+        break;
     }
     return {};
 }
@@ -162,11 +166,10 @@ void TFrmEvents::refresh() {
     for (const AlarmEvent& e : events)
         items << new QTreeWidgetItem(Row(e));
     ListView2->addTopLevelItems(items);
-    Label4->setText(error.isEmpty()
-                        ? QStringLiteral("%1 共 %2 条事件")
-                              .arg(day.toString(QStringLiteral("yyyy-MM-dd")))
-                              .arg(events.size())
-                        : QStringLiteral("无法读取事件记录: %1").arg(error));
+    Label4->setText(error.isEmpty() ? QStringLiteral("%1 共 %2 条事件")
+                                          .arg(day.toString(QStringLiteral("yyyy-MM-dd")))
+                                          .arg(events.size())
+                                    : QStringLiteral("无法读取事件记录: %1").arg(error));
 }
 
 void TFrmEvents::showAlarms(const AlarmSnapshot& snapshot) {
@@ -226,8 +229,8 @@ void TFrmEvents::updateButtons() {
                                  .at(current->data(0, kAddressRole).toInt(),
                                      AlarmKind(current->data(0, kKindRole).toInt()))
                                  .state;
-        currentUnacknowledged = s == AlarmState::ActiveUnacknowledged ||
-                                s == AlarmState::ReturnedUnacknowledged;
+        currentUnacknowledged =
+            s == AlarmState::ActiveUnacknowledged || s == AlarmState::ReturnedUnacknowledged;
     }
     BtnAck->setEnabled(bool(m_acknowledge) && currentUnacknowledged);
     BtnAckAll->setEnabled(bool(m_acknowledgeAll) && m_snapshot.anyUnacknowledged);

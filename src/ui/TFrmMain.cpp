@@ -1,8 +1,8 @@
 #include "TFrmMain.h"
 
 #include "Acquisition.h"
-#include "AlarmLook.h"
 #include "AcquisitionLink.h"
+#include "AlarmLook.h"
 #include "Chart.h"
 #include "ChartReadout.h"
 #include "ColorValue.h"
@@ -26,17 +26,17 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateEdit>
-#include <QEventLoop>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -158,8 +158,7 @@ TFrmMain::TFrmMain(MainEnvironment env, QWidget* parent)
                     LineStatus->setText(QStringLiteral("通讯中断: %1, 正在重新连接").arg(port));
                     break;
                 case LineState::NotOpened:
-                    LineStatus->setText(
-                        QStringLiteral("通讯端口 %1 无法打开, 正在重试").arg(port));
+                    LineStatus->setText(QStringLiteral("通讯端口 %1 无法打开, 正在重试").arg(port));
                     break;
                 }
             });
@@ -400,9 +399,8 @@ void TFrmMain::configSaved(bool saved) {
     }
     if (std::exchange(m_configUnsaved, true))
         return;
-    const QString text =
-        QStringLiteral("设置无法保存: %1 不能写入, 更改的设置在下次启动时将丢失")
-            .arg(QDir::toNativeSeparators(configPath()));
+    const QString text = QStringLiteral("设置无法保存: %1 不能写入, 更改的设置在下次启动时将丢失")
+                             .arg(QDir::toNativeSeparators(configPath()));
     ConfigStatus->setText(text);
     if (!m_closed)
         showErrorOnce(text);
@@ -541,15 +539,16 @@ void TFrmMain::curveWindowClosed(int address) {
         return;
     // The window is gone at once; its instrument is switched off once a cycle in flight ends:
     // that cycle still polls it, shows and plots its values.
-    afterCycle([address](Acquisition& a) { a.setSwitch(address, false); }, [this, address] {
-        if (m_closed)
-            return;
-        muAp[address]->setChecked(false);
-        m_state.PresValue[address] = 0;
-        m_state.TempValue[address] = 0;
-        setPanelColor(address, false, ColorValue::kButtonFace);
-        setPanelColor(address, true, ColorValue::kButtonFace);
-    });
+    afterCycle([address](Acquisition& a) { a.setSwitch(address, false); },
+               [this, address] {
+                   if (m_closed)
+                       return;
+                   muAp[address]->setChecked(false);
+                   m_state.PresValue[address] = 0;
+                   m_state.TempValue[address] = 0;
+                   setPanelColor(address, false, ColorValue::kButtonFace);
+                   setPanelColor(address, true, ColorValue::kButtonFace);
+               });
 }
 
 QLabel* TFrmMain::panel(int n, bool temperature) const {
@@ -689,10 +688,11 @@ bool TFrmMain::firstRunPortChoice() {
 
 void TFrmMain::muComSetClick() {
     // The dialog takes the line over: never while a cycle is still waiting for its replies.
-    afterCycle([](Acquisition& a) { a.setPortBusy(true); }, [this] {
-        if (!m_closed)
-            comSetCommand();
-    });
+    afterCycle([](Acquisition& a) { a.setPortBusy(true); },
+               [this] {
+                   if (!m_closed)
+                       comSetCommand();
+               });
 }
 
 TFrmMain::ComSet TFrmMain::comSetCommand() {
@@ -760,21 +760,23 @@ void TFrmMain::muApClick(QAction* item) {
         return;
     // The action has already inverted its own check mark; the cycle no longer looks at it.
     const bool on = item->isChecked();
-    afterCycle([n, on](Acquisition& a) { a.setSwitch(n, on); }, [this, n, on] {
-        if (m_closed)
-            return;
-        muAp[n]->setChecked(on); // a window closed meanwhile may have cleared it
-        IniWriteInteger(configPath(), QStringLiteral("OpenOrClose"), QString::number(n), on);
-        if (on) {
-            openCurveWindow(n, false);
-            return;
-        }
-        m_state.PresValue[n] = 0;
-        m_state.TempValue[n] = 0;
-        setPanelColor(n, false, ColorValue::kButtonFace);
-        setPanelColor(n, true, ColorValue::kButtonFace);
-        closeCurveWindows(n);
-    });
+    afterCycle([n, on](Acquisition& a) { a.setSwitch(n, on); },
+               [this, n, on] {
+                   if (m_closed)
+                       return;
+                   muAp[n]->setChecked(on); // a window closed meanwhile may have cleared it
+                   IniWriteInteger(configPath(), QStringLiteral("OpenOrClose"), QString::number(n),
+                                   on);
+                   if (on) {
+                       openCurveWindow(n, false);
+                       return;
+                   }
+                   m_state.PresValue[n] = 0;
+                   m_state.TempValue[n] = 0;
+                   setPanelColor(n, false, ColorValue::kButtonFace);
+                   setPanelColor(n, true, ColorValue::kButtonFace);
+                   closeCurveWindows(n);
+               });
 }
 
 void TFrmMain::muOpenAllClick() {
@@ -831,17 +833,18 @@ void TFrmMain::muLineSetClick() {
 
 void TFrmMain::muAppSetClick() {
     // The dialog takes the line over: never while a cycle is still waiting for its replies.
-    afterCycle([](Acquisition& a) { a.setPortBusy(true); }, [this] {
-        if (m_closed)
-            return;
-        m_state.PortBusy = true;
-        {
-            TFrmPicAll dialog(m_link->port(), m_env.pause, this);
-            if (m_env.runDialog)
-                m_env.runDialog(dialog);
-        }
-        setPortBusy(false);
-    });
+    afterCycle([](Acquisition& a) { a.setPortBusy(true); },
+               [this] {
+                   if (m_closed)
+                       return;
+                   m_state.PortBusy = true;
+                   {
+                       TFrmPicAll dialog(m_link->port(), m_env.pause, this);
+                       if (m_env.runDialog)
+                           m_env.runDialog(dialog);
+                   }
+                   setPortBusy(false);
+               });
 }
 
 void TFrmMain::muPrintClick() {
@@ -852,8 +855,7 @@ void TFrmMain::muPrintClick() {
             TFrmLineSet::OpenFromHistoryWindow(owner, m_state, configPath());
             pushChartSettings();
         });
-        dialog.DateTimePicker1->setDate(m_env.clock ? m_env.clock().date()
-                                                    : QDate::currentDate());
+        dialog.DateTimePicker1->setDate(m_env.clock ? m_env.clock().date() : QDate::currentDate());
         dialog.Memo1->clear();
         dialog.resize(800, 600);
         if (m_env.runDialog)
@@ -881,11 +883,12 @@ void TFrmMain::closeEvent(QCloseEvent* event) {
         } else {
             event->ignore();
             if (!std::exchange(m_closeDue, true)) {
-                afterCycle([](Acquisition& a) { a.stopTicking(); }, [this] {
-                    m_acq->stop();
-                    m_acquisitionStopped = true;
-                    close();
-                });
+                afterCycle([](Acquisition& a) { a.stopTicking(); },
+                           [this] {
+                               m_acq->stop();
+                               m_acquisitionStopped = true;
+                               close();
+                           });
             }
             return;
         }
@@ -922,8 +925,8 @@ void TFrmMain::fitFrame() {
 void TFrmMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     const bool narrow = m_valueRow->width() < ToolBar2->minimumWidth();
-    m_valueRow->setFixedHeight(ToolBar2->height() +
-                               (narrow ? m_valueRow->horizontalScrollBar()->sizeHint().height() : 0));
+    m_valueRow->setFixedHeight(
+        ToolBar2->height() + (narrow ? m_valueRow->horizontalScrollBar()->sizeHint().height() : 0));
 }
 
 void TFrmMain::FormClose() {

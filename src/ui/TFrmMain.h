@@ -105,9 +105,9 @@ class TFrmMain : public QMainWindow {
     QAction* muCloseAll = nullptr;
     QAction* muShowAll = nullptr;
     QTimer* LoadTime = nullptr;
-    QTimer* SecCy = nullptr; // owned by the acquisition thread: look, never touch
+    QTimer* SecCy = nullptr;      // owned by the acquisition thread: look, never touch
     QLabel* LineStatus = nullptr; // "通讯中断: <port>, 正在重新连接" while the line is lost
-    QTimer* LineWatch = nullptr;  // the acquisition thread's watch over the serial line
+    QTimer* LineWatch = nullptr;    // the acquisition thread's watch over the serial line
     QLabel* RecordStatus = nullptr; // the daily record's fault, empty while rows go in
     QLabel* ConfigStatus = nullptr; // while config.ini cannot be written
     QLabel* AlarmStatus = nullptr;  // the newest unacknowledged alarm, or unreadable limits
@@ -161,13 +161,14 @@ class TFrmMain : public QMainWindow {
     QScrollArea* m_valueRow = nullptr;
     bool m_errorBoxOpen = false;
     bool m_closed = false;
-    bool m_closeDue = false;       // a close waits for the running cycle
+    bool m_closeDue = false; // a close waits for the running cycle
     bool m_acquisitionStopped = false;
     bool m_configUnsaved = false;
     std::unique_ptr<AlarmSnapshot> m_alarms; // as last reported
     bool m_blinkOn = true;
     bool m_silenced = false;
-    QString m_badLimits; // the status line's word on limits that are not numbers // an episode of failed config.ini writes is under way
+    QString m_badLimits; // the status line's word on limits that are not numbers // an episode of
+                         // failed config.ini writes is under way
     bool m_closingWindows = false; // a command closes curve windows and sets the switches itself
     QDialog* m_closable = nullptr; // the box or dialog that runClosable() is showing
     bool m_frameFitted = false;

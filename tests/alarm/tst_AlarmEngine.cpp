@@ -52,13 +52,13 @@ class TestAlarmEngine : public QObject {
         };
         row("first reading beyond rises", false, "12.5", "", 0, "12.4 12.5 12.51", PresHighAlarm,
             "压力超上限 12.51/12.5", S::ActiveUnacknowledged);
-        row("panel equal to limit is not beyond", false, "12.3", "", 0, "12.30 12.3",
-            PresHighAlarm, "", S::Normal);
+        row("panel equal to limit is not beyond", false, "12.3", "", 0, "12.30 12.3", PresHighAlarm,
+            "", S::Normal);
         row("hovering inside deadband does not chatter", false, "12.5", "", 0,
             "12.6 12.49 12.6 12.40 12.38 12.6 12.37", PresHighAlarm,
             "压力超上限 12.6/12.5|压力恢复正常 12.37/12.5", S::ReturnedUnacknowledged);
-        row("low limit with whole-number panel", false, "", "-3", 0, "-2 -4 -3 -2",
-            PresLowAlarm, "压力超下限 -4/-3|压力恢复正常 -2/-3", S::ReturnedUnacknowledged);
+        row("low limit with whole-number panel", false, "", "-3", 0, "-2 -4 -3 -2", PresLowAlarm,
+            "压力超下限 -4/-3|压力恢复正常 -2/-3", S::ReturnedUnacknowledged);
         row("temperature high", true, "30", "", 0, "29 31 29.8 28.9", TempHighAlarm,
             "温度超上限 31/30|温度恢复正常 28.9/30", S::ReturnedUnacknowledged);
         row("acknowledged stays until it returns", false, "12.5", "", 0, "12.6 ack 12.7 ack 12.3",

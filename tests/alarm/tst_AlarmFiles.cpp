@@ -63,12 +63,12 @@ class TestAlarmFiles : public QObject {
         QVERIFY(WriteAll(path, GbkEncode(ini)));
         QStringList badKeys;
         const AlarmLimits limits = ReadAlarmLimits(path, &badKeys);
-        const AlarmLimit& l = key == u"Silent"
-                                  ? limits.Silent
-                                  : (key.startsWith(u"PresHigh")  ? limits.PresHigh
-                                     : key.startsWith(u"PresLow") ? limits.PresLow
-                                     : key.startsWith(u"TempHigh") ? limits.TempHigh
-                                                                   : limits.TempLow)[key.right(1).toInt()];
+        const AlarmLimit& l = key == u"Silent" ? limits.Silent
+                                               : (key.startsWith(u"PresHigh")  ? limits.PresHigh
+                                                  : key.startsWith(u"PresLow") ? limits.PresLow
+                                                  : key.startsWith(u"TempHigh")
+                                                      ? limits.TempHigh
+                                                      : limits.TempLow)[key.right(1).toInt()];
         QCOMPARE(l.on, on);
         if (on)
             QCOMPARE(l.value, value);

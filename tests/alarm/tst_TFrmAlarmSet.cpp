@@ -16,14 +16,27 @@ class TestTFrmAlarmSet : public QObject {
         QTest::addColumn<QString>("entries");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("written"); // "key=value" expected in [Alarm], empty: no write
-        QTest::newRow("nothing changed") << "" << "" << "";
-        QTest::newRow("one limit") << "1=12.5" << "" << "PresHigh1=12.5";
-        QTest::newRow("silent") << "33=30" << "" << "Silent=30";
-        QTest::newRow("not a number") << "6=1e3" << "仪表地址2的压力下限不是有效的数字" << "";
-        QTest::newRow("high not above low")
-            << "11=20 12=20" << "仪表地址3的温度上限必须大于温度下限" << "";
-        QTest::newRow("high above low") << "11=20.5 12=-3" << "" << "TempLow3=-3";
-        QTest::newRow("silent fraction") << "33=1.5" << "无应答报警时间须为0到86400" << "";
+        QTest::newRow("nothing changed") << ""
+                                         << ""
+                                         << "";
+        QTest::newRow("one limit") << "1=12.5"
+                                   << ""
+                                   << "PresHigh1=12.5";
+        QTest::newRow("silent") << "33=30"
+                                << ""
+                                << "Silent=30";
+        QTest::newRow("not a number") << "6=1e3"
+                                      << "仪表地址2的压力下限不是有效的数字"
+                                      << "";
+        QTest::newRow("high not above low") << "11=20 12=20"
+                                            << "仪表地址3的温度上限必须大于温度下限"
+                                            << "";
+        QTest::newRow("high above low") << "11=20.5 12=-3"
+                                        << ""
+                                        << "TempLow3=-3";
+        QTest::newRow("silent fraction") << "33=1.5"
+                                         << "无应答报警时间须为0到86400"
+                                         << "";
     }
 
     void okChecksThenWrites() {

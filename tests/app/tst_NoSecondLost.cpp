@@ -105,9 +105,10 @@ void TestNoSecondLost::busyWindowCostsNoRow() {
     }
     QVERIFY(numbers.size() >= 12);
     for (qsizetype i = 1; i < numbers.size(); ++i)
-        QVERIFY2(numbers[i] == numbers[i - 1] + 1,
-                 qPrintable(QStringLiteral("row %1: %2 after %3").arg(i).arg(numbers[i], 0, 16)
-                                .arg(numbers[i - 1], 0, 16)));
+        QVERIFY2(numbers[i] == numbers[i - 1] + 1, qPrintable(QStringLiteral("row %1: %2 after %3")
+                                                                  .arg(i)
+                                                                  .arg(numbers[i], 0, 16)
+                                                                  .arg(numbers[i - 1], 0, 16)));
     QVERIFY(eight >= 3); // the last rows poll all eight
 }
 

@@ -23,8 +23,7 @@ void tst_ScreenFit::fitFrame_data() {
     QTest::newRow("too tall: top edge, height shrunk")
         << QRect(192, 113, 981, 768) << laptop << QSize() << QRect(192, 0, 981, 728);
     QTest::newRow("above the area: moved down")
-        << QRect(283, -33, 800, 560) << QRect(0, 0, 910, 512) << QSize()
-        << QRect(110, 0, 800, 512);
+        << QRect(283, -33, 800, 560) << QRect(0, 0, 910, 512) << QSize() << QRect(110, 0, 800, 512);
     QTest::newRow("offset area (task bar on the left)")
         << QRect(0, 0, 300, 200) << QRect(60, 0, 964, 768) << QSize() << QRect(60, 0, 300, 200);
     QTest::newRow("minimum stops the shrinking, left and top kept on screen")
@@ -33,8 +32,8 @@ void tst_ScreenFit::fitFrame_data() {
     QTest::newRow("fixed size larger than the area")
         << QRect(-50, 300, 400, 500) << QRect(0, 0, 683, 480) << QSize(400, 500)
         << QRect(0, 0, 400, 500);
-    QTest::newRow("no area: unchanged") << QRect(5, 5, 10, 10) << QRect() << QSize()
-                                        << QRect(5, 5, 10, 10);
+    QTest::newRow("no area: unchanged")
+        << QRect(5, 5, 10, 10) << QRect() << QSize() << QRect(5, 5, 10, 10);
 }
 
 void tst_ScreenFit::fitFrame() {

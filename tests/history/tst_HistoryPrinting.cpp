@@ -60,9 +60,9 @@ void TestHistoryPrinting::initTestCase() {
         QVERIFY(Run(cupsd, {}) == 0);
         QTRY_VERIFY_WITH_TIMEOUT(SchedulerRunning(), 10000);
     }
-    QCOMPARE(Run(QStringLiteral("lpadmin"), {QStringLiteral("-p"), kQueue, QStringLiteral("-E"),
-                                             QStringLiteral("-v"), QStringLiteral("cups-pdf:/"),
-                                             QStringLiteral("-P"), ppd}),
+    QCOMPARE(Run(QStringLiteral("lpadmin"),
+                 {QStringLiteral("-p"), kQueue, QStringLiteral("-E"), QStringLiteral("-v"),
+                  QStringLiteral("cups-pdf:/"), QStringLiteral("-P"), ppd}),
              0);
     m_output = QDir(QDir::home().filePath(QStringLiteral("PDF")));
 }
@@ -98,9 +98,8 @@ void TestHistoryPrinting::printButton() {
     QDir(dir.path()).mkpath(QStringLiteral("Data/2024/03"));
     QFile file(dir.filePath(QStringLiteral("Data/2024/03/15.csv")));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray::number(QDateTime(QDate(2024, 3, 15), QTime(8, 0), Qt::UTC)
-                                      .toSecsSinceEpoch(),
-                                  16) +
+    file.write(QByteArray::number(
+                   QDateTime(QDate(2024, 3, 15), QTime(8, 0), Qt::UTC).toSecsSinceEpoch(), 16) +
                ",t,12.5,30,\r\n");
     file.close();
     SharedState state;

@@ -9,17 +9,17 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QScreen>
 #include <QPageLayout>
 #include <QPainter>
-#include <QFontInfo>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -349,8 +349,8 @@ static QList<std::pair<QString, QRect>> StripTexts(const TFrmPrint& form) {
         if (qobject_cast<QPushButton*>(w))
             texts.append({text, QRect(w->mapTo(&form, QPoint(0, 0)), w->size())});
         else
-            texts.append({text, QRect(at, QSize(w->fontMetrics().horizontalAdvance(text),
-                                                w->height()))});
+            texts.append(
+                {text, QRect(at, QSize(w->fontMetrics().horizontalAdvance(text), w->height()))});
     }
     return texts;
 }
@@ -431,8 +431,10 @@ void TestTFrmPrint::keysStayInTheWindow_data() {
     QTest::addColumn<QString>("focus");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("previews"); // how many times 预览 ran
-    QTest::newRow("Enter in the start time") << QStringLiteral("MaskEdit1") << int(Qt::Key_Enter) << 1;
-    QTest::newRow("Return in the start time") << QStringLiteral("MaskEdit1") << int(Qt::Key_Return) << 1;
+    QTest::newRow("Enter in the start time")
+        << QStringLiteral("MaskEdit1") << int(Qt::Key_Enter) << 1;
+    QTest::newRow("Return in the start time")
+        << QStringLiteral("MaskEdit1") << int(Qt::Key_Return) << 1;
     QTest::newRow("Return on 曲线设置") << QStringLiteral("Button3") << int(Qt::Key_Return) << 1;
     QTest::newRow("Return on 打印") << QStringLiteral("Button2") << int(Qt::Key_Return) << 1;
     QTest::newRow("Escape") << QStringLiteral("MaskEdit1") << int(Qt::Key_Escape) << 0;

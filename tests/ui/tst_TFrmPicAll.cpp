@@ -207,7 +207,8 @@ class TestTFrmPicAll : public QObject {
             << "12" << QString("\r7") << "12" << true << "7";
         QTest::newRow("tab passes") << " 1 " << QString("\t") << " 1 " << false << "50";
         QTest::newRow("escape closes") << " 1 " << QString("\x1b") << " 1 " << false << "50";
-        QTest::newRow("IME fifth digit refused") << "12" << QString("IME:345") << "1234" << false << "50";
+        QTest::newRow("IME fifth digit refused")
+            << "12" << QString("IME:345") << "1234" << false << "50";
         QTest::newRow("IME pinyin trims") << " 1 " << QString("IME:五5") << "15" << false << "50";
     }
 
