@@ -56,7 +56,6 @@ class Acquisition : public QObject {
     // The following run on the acquisition thread (through post or call).
     PollCycle& cycle() { return *m_cycle; }
     LinkService& link() { return *m_link; }
-    const SharedState& state() const { return m_state; }
     QTimer* tickTimer() const { return m_tickTimer; } // the once-a-second timer
     QTimer* lineWatch() const { return m_lineWatch; }
     void tick();

@@ -44,16 +44,9 @@ Port* PollCycle::openPort() const {
     return port && port->isOpen() ? port : nullptr;
 }
 
+// The instruments the next cycle polls: the switches as they stand (a running cycle keeps its
+// own copy of those it started with).
 int PollCycle::pollCount() const {
-    if (m_state.PortBusy)
-        return 0;
-    int count = 0;
-    for (int n = 1; n <= SharedState::kInstruments; ++n)
-        count += m_on[n] ? 1 : 0;
-    return count;
-}
-
-int PollCycle::plannedCount() const {
     if (m_state.PortBusy)
         return 0;
     int count = 0;
@@ -91,7 +84,6 @@ bool PollCycle::tick() {
     m_polled = 0;
     m_startMs = now;
     m_outcome = Outcome{};
-    m_outcome.start = start;
     m_outcome.on = m_on;
     m_rowMs = RowMoment(now + estimatedPollMs(pollCount()));
     if (!openPort()) {
@@ -305,7 +297,7 @@ void PollCycle::runAfterCycle(std::function<void()> action) {
 int PollCycle::msToNextTick() const {
     const qint64 now = m_clock().toMSecsSinceEpoch();
     const qint64 rowMs = m_rowMs != 0 ? m_rowMs : RowMoment(now);
-    const qint64 pollMs = estimatedPollMs(plannedCount());
+    const qint64 pollMs = estimatedPollMs(pollCount());
     const qint64 start = rowMs + 1000 - pollMs - leadMs(pollMs);
     // A tick met by a running cycle, or a step of the clock, lands on the next second that
     // fits instead of firing at once or much later.

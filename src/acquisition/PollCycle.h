@@ -6,7 +6,6 @@
 #include "Scheduler.h"
 #include "SharedState.h"
 
-#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -60,7 +59,6 @@ class PollCycle {
     // What the last cycle learned of the instruments, for the alarms: whether it asked the
     // line at all (not with the port held by a dialog or closed), and which replies came.
     struct Outcome {
-        QDateTime start;
         bool asked = false;
         SharedState::PerAddress<bool> on{};
         SharedState::PerAddress<bool> presAnswered{};
@@ -74,7 +72,6 @@ class PollCycle {
   private:
     Port* openPort() const;
     int pollCount() const;
-    int plannedCount() const;
     qint64 estimatedPollMs(int instruments) const;
     qint64 leadMs(qint64 pollMs) const;
     void poll(int address, char command);

@@ -640,28 +640,30 @@ void TFrmMain::openConfiguredPort() {
         m_env.showMessage(kOpenFailedMessage);
     // Cycles may have started while the box was open: the settings wait for the one in
     // flight, and the step goes on only once they have returned.
-    afterCycle({}, [this] {
-        if (m_closed)
-            return;
-        switch (comSetCommand()) {
-        case ComSet::Cancelled: {
-            // Nobody chose another port: an unattended recorder must not stop at boxes. The
-            // cycle runs, and the configured port is tried every 2 s, shown in the status line.
-            const QString name = m_state.PortName;
-            m_acq->post([name](Acquisition& a) {
-                a.retryPort(name);
-                a.startTicking();
-            });
-            break;
-        }
-        case ComSet::Opened:
-        case ComSet::Failed:
-            LoadTime->start(); // once more, with the port then configured
-            break;
-        case ComSet::Ended:
-            break;
-        }
-    });
+    afterCycle([](Acquisition& a) { a.setPortBusy(true); },
+               [this] {
+                   if (m_closed)
+                       return;
+                   switch (comSetCommand()) {
+                   case ComSet::Cancelled: {
+                       // Nobody chose another port: an unattended recorder must not stop at boxes.
+                       // The cycle runs, and the configured port is tried every 2 s, shown in the
+                       // status line.
+                       const QString name = m_state.PortName;
+                       m_acq->post([name](Acquisition& a) {
+                           a.retryPort(name);
+                           a.startTicking();
+                       });
+                       break;
+                   }
+                   case ComSet::Opened:
+                   case ComSet::Failed:
+                       LoadTime->start(); // once more, with the port then configured
+                       break;
+                   case ComSet::Ended:
+                       break;
+                   }
+               });
 }
 
 bool TFrmMain::firstRunPortChoice() {
@@ -695,8 +697,9 @@ void TFrmMain::muComSetClick() {
                });
 }
 
+// Called once the acquisition holds the port busy, between cycles.
 TFrmMain::ComSet TFrmMain::comSetCommand() {
-    setPortBusy(true);
+    m_state.PortBusy = true;
     QStringList ports = m_link->list();
     // The configured port stays on offer when the system does not list it (a symlink, a
     // pseudo-terminal, an adapter not yet enumerated), so the operator can choose it again.
