@@ -1,5 +1,7 @@
 #include "TrendCache.h"
 
+#include "HistoryQuery.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -29,13 +31,6 @@ constexpr qint64 kFineBytes = qint64(TrendDay::kSeries) *
                               (TrendDay::kDaySeconds / TrendDay::kFineSeconds) *
                               qint64(sizeof(TrendBlock));
 
-QString datedPath(const QString& baseDir, const char* folder, QDate day, const char* suffix) {
-    return QDir(baseDir).filePath(QStringLiteral("%1/%2/%3/%4%5")
-                                      .arg(QLatin1String(folder), day.toString(u"yyyy"),
-                                           day.toString(u"MM"), day.toString(u"dd"),
-                                           QLatin1String(suffix)));
-}
-
 bool readExactly(QFile& file, void* into, qint64 bytes) {
     return file.read(static_cast<char*>(into), bytes) == bytes;
 }
@@ -45,11 +40,11 @@ bool readExactly(QFile& file, void* into, qint64 bytes) {
 TrendCache::TrendCache(QString baseDir) : m_baseDir(std::move(baseDir)) {}
 
 QString TrendCache::dataPath(QDate day) const {
-    return datedPath(m_baseDir, "Data", day, ".csv");
+    return HistoryQuery::dataFilePath(m_baseDir, day);
 }
 
 QString TrendCache::cachePath(QDate day) const {
-    return datedPath(m_baseDir, "TrendCache", day, ".sum");
+    return QDir(m_baseDir).filePath(day.toString(u"'TrendCache/'yyyy/MM/dd'.sum'"));
 }
 
 std::optional<TrendDay> TrendCache::load(QDate day, Level level, qint64 size, qint64 mtime) const {
