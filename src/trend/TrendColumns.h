@@ -13,10 +13,6 @@ class TrendColumns {
 
     void add(qint64 firstSecond, qint64 lastSecond, float min, float max, float first, float last);
     void addSecond(qint64 second, float value) { add(second, second, value, value, value, value); }
-    // Whether a block starting at `second` would land in a kept column.
-    bool covers(qint64 second) const {
-        return columnOf(second) >= -1 && columnOf(second) <= m_count;
-    }
 
     std::vector<TrendColumn> take() const;
 

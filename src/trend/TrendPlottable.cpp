@@ -1,5 +1,7 @@
 #include "TrendPlottable.h"
 
+#include "ValueExtent.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -38,13 +40,13 @@ QCPRange TrendPlottable::getKeyRange(bool& foundRange, QCP::SignDomain) const {
 }
 
 QCPRange TrendPlottable::getValueRange(bool& foundRange, QCP::SignDomain, const QCPRange&) const {
-    foundRange = !m_columns.empty();
-    QCPRange range(0, 0);
-    for (size_t i = 0; i < m_columns.size(); ++i) {
-        range.lower = i ? std::min(range.lower, double(m_columns[i].min)) : m_columns[i].min;
-        range.upper = i ? std::max(range.upper, double(m_columns[i].max)) : m_columns[i].max;
+    ValueExtent extent;
+    for (const TrendColumn& c : m_columns) {
+        extent.add(c.min);
+        extent.add(c.max);
     }
-    return range;
+    foundRange = !extent.empty();
+    return foundRange ? QCPRange(extent.min, extent.max) : QCPRange(0, 0);
 }
 
 void TrendPlottable::draw(QCPPainter* painter) {
