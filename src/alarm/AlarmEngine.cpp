@@ -5,14 +5,6 @@
 
 namespace {
 
-bool Active(AlarmState s) {
-    return s == AlarmState::ActiveUnacknowledged || s == AlarmState::ActiveAcknowledged;
-}
-
-bool Unacknowledged(AlarmState s) {
-    return s == AlarmState::ActiveUnacknowledged || s == AlarmState::ReturnedUnacknowledged;
-}
-
 int Rank(AlarmState s) {
     switch (s) {
     case AlarmState::ActiveUnacknowledged:
@@ -97,11 +89,9 @@ QString AlarmEngine::ReturnText(AlarmKind kind) {
 
 void AlarmEngine::setLimits(const AlarmLimits& limits) {
     m_limits = limits;
-    const std::array<const AlarmLimits::PerAddress*, 4> tables{&limits.PresHigh, &limits.PresLow,
-                                                               &limits.TempHigh, &limits.TempLow};
     for (int n = 1; n <= AlarmLimits::kInstruments; ++n) {
-        for (int k = 0; k < 4; ++k) {
-            if (!(*tables[k])[n].on)
+        for (int k = 0; k < AlarmLimits::kTables; ++k) {
+            if (!limits.table(k)[n].on)
                 clear(n, AlarmKind(k));
         }
         if (limits.silentSeconds() == 0)
@@ -132,16 +122,17 @@ void AlarmEngine::returned(const QDateTime& time, int address, AlarmKind kind, c
     out.append({time, address, ReturnText(kind), value, limit});
 }
 
-void AlarmEngine::checkLimit(const QDateTime& time, int address, AlarmKind kind, bool high,
-                             const AlarmLimit& limit, float value, const QString& text,
-                             QList<AlarmEvent>& out) {
+void AlarmEngine::checkLimit(const QDateTime& time, int address, AlarmKind kind, float value,
+                             const QString& text, QList<AlarmEvent>& out) {
+    const AlarmLimit& limit = m_limits.table(kind)[address];
     if (!limit.on)
         return;
+    const bool high = kind == PresHighAlarm || kind == TempHighAlarm;
     double v = 0;
     if (!ParseAlarmNumber(text, &v))
         v = double(value);
     const Alarm& a = m_alarms[address][kind];
-    if (Active(a.state)) {
+    if (IsAlarmActive(a.state)) {
         const double band = Deadband(limit.value, text);
         // The comparison allows for the float of a value with no readable text.
         const double slack = 1e-9 * std::max(1.0, std::fabs(limit.value));
@@ -179,25 +170,21 @@ QList<AlarmEvent> AlarmEngine::feed(const AlarmCycle& cycle) {
 
         if (r.presValid || r.tempValid) {
             m_silentMs[n] = 0;
-            if (Active(m_alarms[n][SilentAlarm].state))
+            if (IsAlarmActive(m_alarms[n][SilentAlarm].state))
                 returned(cycle.time, n, SilentAlarm, {}, m_limits.Silent.text, out);
         } else if (silentSeconds > 0 && !cycle.paused &&
                    m_silentMs[n] >= qint64(silentSeconds) * 1000 &&
-                   !Active(m_alarms[n][SilentAlarm].state)) {
+                   !IsAlarmActive(m_alarms[n][SilentAlarm].state)) {
             raise(n, SilentAlarm, {cycle.time, n, EventText::Silent, {}, m_limits.Silent.text},
                   out);
         }
         if (r.presValid) {
-            checkLimit(cycle.time, n, PresHighAlarm, true, m_limits.PresHigh[n], r.pres, r.presText,
-                       out);
-            checkLimit(cycle.time, n, PresLowAlarm, false, m_limits.PresLow[n], r.pres, r.presText,
-                       out);
+            checkLimit(cycle.time, n, PresHighAlarm, r.pres, r.presText, out);
+            checkLimit(cycle.time, n, PresLowAlarm, r.pres, r.presText, out);
         }
         if (r.tempValid) {
-            checkLimit(cycle.time, n, TempHighAlarm, true, m_limits.TempHigh[n], r.temp, r.tempText,
-                       out);
-            checkLimit(cycle.time, n, TempLowAlarm, false, m_limits.TempLow[n], r.temp, r.tempText,
-                       out);
+            checkLimit(cycle.time, n, TempHighAlarm, r.temp, r.tempText, out);
+            checkLimit(cycle.time, n, TempLowAlarm, r.temp, r.tempText, out);
         }
     }
     return out;
@@ -207,7 +194,7 @@ QList<AlarmEvent> AlarmEngine::acknowledge(const QDateTime& time, int address, A
     if (address < 1 || address > AlarmLimits::kInstruments || kind < 0 || kind >= kAlarmKinds)
         return {};
     Alarm& a = m_alarms[address][kind];
-    if (!Unacknowledged(a.state))
+    if (!IsAlarmUnacknowledged(a.state))
         return {};
     const AlarmEvent event{time, address, EventText::Acknowledged, a.raised.value, a.raised.limit};
     if (a.state == AlarmState::ActiveUnacknowledged)
@@ -233,7 +220,7 @@ AlarmSnapshot AlarmEngine::snapshot() const {
         for (int k = 0; k < kAlarmKinds; ++k) {
             const Alarm& a = m_alarms[n][k];
             s.alarms[n][k] = {a.state, a.raised};
-            if (Unacknowledged(a.state)) {
+            if (IsAlarmUnacknowledged(a.state)) {
                 s.anyUnacknowledged = true;
                 if (a.order > newest) {
                     newest = a.order;

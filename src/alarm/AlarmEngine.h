@@ -83,9 +83,8 @@ class AlarmEngine {
 
     void raise(int address, AlarmKind kind, const AlarmEvent& event, QList<AlarmEvent>& out);
     void clear(int address, AlarmKind kind);
-    void checkLimit(const QDateTime& time, int address, AlarmKind kind, bool high,
-                    const AlarmLimit& limit, float value, const QString& text,
-                    QList<AlarmEvent>& out);
+    void checkLimit(const QDateTime& time, int address, AlarmKind kind, float value,
+                    const QString& text, QList<AlarmEvent>& out);
     void returned(const QDateTime& time, int address, AlarmKind kind, const QString& value,
                   const QString& limit, QList<AlarmEvent>& out);
 

@@ -11,10 +11,9 @@ const QString kSection = QStringLiteral("Alarm");
 
 template <typename Limits, typename Fn> void ForEachKey(Limits& limits, Fn fn) {
     static const char* const prefixes[] = {"PresHigh", "PresLow", "TempHigh", "TempLow"};
-    const std::array tables{&limits.PresHigh, &limits.PresLow, &limits.TempHigh, &limits.TempLow};
-    for (int t = 0; t < 4; ++t) {
+    for (int t = 0; t < AlarmLimits::kTables; ++t) {
         for (int n = 1; n <= AlarmLimits::kInstruments; ++n)
-            fn(AlarmKey(QString::fromLatin1(prefixes[t]), n), (*tables[t])[n]);
+            fn(AlarmKey(QString::fromLatin1(prefixes[t]), n), limits.table(t)[n]);
     }
     fn(QStringLiteral("Silent"), limits.Silent);
 }

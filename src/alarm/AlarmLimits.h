@@ -28,6 +28,15 @@ struct AlarmLimits {
     PerAddress TempLow;
     AlarmLimit Silent;
 
+    // The four tables by index in the order of AlarmKind: PresHigh, PresLow, TempHigh, TempLow.
+    static constexpr int kTables = 4;
+    PerAddress& table(int k) {
+        return k == 0 ? PresHigh : k == 1 ? PresLow : k == 2 ? TempHigh : TempLow;
+    }
+    const PerAddress& table(int k) const {
+        return k == 0 ? PresHigh : k == 1 ? PresLow : k == 2 ? TempHigh : TempLow;
+    }
+
     // Silent in whole seconds, 0 when off.
     int silentSeconds() const { return Silent.on ? int(Silent.value) : 0; }
     bool operator==(const AlarmLimits&) const = default;

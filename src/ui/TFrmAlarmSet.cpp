@@ -8,20 +8,6 @@ namespace {
 
 const char* const kColumns[] = {"压力上限", "压力下限", "温度上限", "温度下限"};
 
-AlarmLimits::PerAddress& Table(AlarmLimits& limits, int column) {
-    switch (column) {
-    case 0:
-        return limits.PresHigh;
-    case 1:
-        return limits.PresLow;
-    case 2:
-        return limits.TempHigh;
-    default:
-        break;
-    }
-    return limits.TempLow;
-}
-
 } // namespace
 
 TFrmAlarmSet::TFrmAlarmSet(QString configPath, QWidget* parent)
@@ -32,10 +18,10 @@ TFrmAlarmSet::TFrmAlarmSet(QString configPath, QWidget* parent)
     setFixedSize(440, 362);
     buildControls();
 
-    AlarmLimits limits = ReadAlarmLimits(m_configPath);
+    const AlarmLimits limits = ReadAlarmLimits(m_configPath);
     for (int n = 1; n <= AlarmLimits::kInstruments; ++n) {
         for (int c = 0; c < 4; ++c)
-            Edit[4 * n - 3 + c]->setText(Table(limits, c)[n].text);
+            Edit[4 * n - 3 + c]->setText(limits.table(c)[n].text);
     }
     Edit[33]->setText(limits.Silent.text);
     for (int i = 1; i <= 33; ++i)
@@ -85,17 +71,21 @@ void TFrmAlarmSet::buildControls() {
 void TFrmAlarmSet::refuse(QLineEdit* edit, const QString& text) {
     edit->setFocus(Qt::OtherFocusReason);
     edit->selectAll();
+    tell(QMessageBox::Warning, text);
+}
+
+void TFrmAlarmSet::tell(QMessageBox::Icon icon, const QString& text) {
     if (m_message)
-        m_message(QMessageBox::Warning, text);
+        m_message(icon, text);
     else
-        QMessageBox::warning(this, windowTitle(), text);
+        QMessageBox(icon, windowTitle(), text, QMessageBox::Ok, this).exec();
 }
 
 bool TFrmAlarmSet::collect(AlarmLimits* limits) {
     for (int n = 1; n <= AlarmLimits::kInstruments; ++n) {
         for (int c = 0; c < 4; ++c) {
             QLineEdit* e = Edit[4 * n - 3 + c];
-            AlarmLimit& l = Table(*limits, c)[n];
+            AlarmLimit& l = limits->table(c)[n];
             l.text = e->text().trimmed();
             if (l.text.isEmpty())
                 continue;
@@ -109,8 +99,8 @@ bool TFrmAlarmSet::collect(AlarmLimits* limits) {
             l.on = true;
         }
         for (int c = 0; c < 4; c += 2) {
-            const AlarmLimit& high = Table(*limits, c)[n];
-            const AlarmLimit& low = Table(*limits, c + 1)[n];
+            const AlarmLimit& high = limits->table(c)[n];
+            const AlarmLimit& low = limits->table(c + 1)[n];
             if (high.on && low.on && high.value <= low.value) {
                 refuse(Edit[4 * n - 3 + c], QStringLiteral("仪表地址%1的%2必须大于%3。")
                                                 .arg(n)
@@ -144,11 +134,8 @@ void TFrmAlarmSet::BtnOkClick() {
         entered << Edit[i]->text().trimmed();
     if (entered != m_loaded) {
         if (!WriteAlarmLimits(m_configPath, limits)) {
-            const QString text = QStringLiteral("无法写入配置文件 config.ini，报警设置未保存。");
-            if (m_message)
-                m_message(QMessageBox::Critical, text);
-            else
-                QMessageBox::critical(this, windowTitle(), text);
+            tell(QMessageBox::Critical,
+                 QStringLiteral("无法写入配置文件 config.ini，报警设置未保存。"));
             return;
         }
         m_written = true;

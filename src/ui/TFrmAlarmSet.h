@@ -43,6 +43,8 @@ class TFrmAlarmSet : public QDialog {
     // one does not pass the checks.
     bool collect(AlarmLimits* limits);
     void refuse(QLineEdit* edit, const QString& text);
+    // Through the message function when one is set, else a message box.
+    void tell(QMessageBox::Icon icon, const QString& text);
 
     QString m_configPath;
     QStringList m_loaded; // the entries' texts as they were read
