@@ -18,6 +18,13 @@ enum class AlarmState {
     ReturnedUnacknowledged, // back inside, not yet seen: still shown, still sounds
 };
 
+inline bool IsAlarmActive(AlarmState s) {
+    return s == AlarmState::ActiveUnacknowledged || s == AlarmState::ActiveAcknowledged;
+}
+inline bool IsAlarmUnacknowledged(AlarmState s) {
+    return s == AlarmState::ActiveUnacknowledged || s == AlarmState::ReturnedUnacknowledged;
+}
+
 // A plain copy of every alarm, made by the engine for the window after each change.
 struct AlarmSnapshot {
     struct Entry {

@@ -21,7 +21,7 @@ QString Sheet(const QGroupBox* box, bool frame, const QString& title) {
 } // namespace
 
 bool AlarmLook::Blinks(AlarmState state) {
-    return state == AlarmState::ActiveUnacknowledged || state == AlarmState::ReturnedUnacknowledged;
+    return IsAlarmUnacknowledged(state);
 }
 
 void AlarmLook::Apply(QGroupBox* box, AlarmState state, bool blinkOn) {

@@ -223,15 +223,11 @@ void TFrmEvents::showAlarms(const AlarmSnapshot& snapshot) {
 
 void TFrmEvents::updateButtons() {
     const QTreeWidgetItem* current = ListView1->currentItem();
-    bool currentUnacknowledged = false;
-    if (current) {
-        const AlarmState s = m_snapshot
-                                 .at(current->data(0, kAddressRole).toInt(),
-                                     AlarmKind(current->data(0, kKindRole).toInt()))
-                                 .state;
-        currentUnacknowledged =
-            s == AlarmState::ActiveUnacknowledged || s == AlarmState::ReturnedUnacknowledged;
-    }
+    const bool currentUnacknowledged =
+        current && IsAlarmUnacknowledged(m_snapshot
+                                             .at(current->data(0, kAddressRole).toInt(),
+                                                 AlarmKind(current->data(0, kKindRole).toInt()))
+                                             .state);
     BtnAck->setEnabled(bool(m_acknowledge) && currentUnacknowledged);
     BtnAckAll->setEnabled(bool(m_acknowledgeAll) && m_snapshot.anyUnacknowledged);
     BtnSilence->setEnabled(m_snapshot.anyUnacknowledged);
