@@ -64,7 +64,6 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
         group->setVerticalSpacing(2);
         // Check boxes and radio buttons are set off by their indicators; a label is not.
         group->setHorizontalSpacing(1);
-        group->setColumnStretch(6, 1);
         m_strip->addLayout(group);
     }
     m_strip->addStretch(1);
@@ -133,8 +132,9 @@ TFrmPrint::TFrmPrint(SharedState& state, QString dataBaseDir, QWidget* parent)
     strip->addWidget(Button2, 1, 6);
     // Above 打印, so the lower row keeps its three buttons and the strip its width.
     strip->addWidget(Button4, 0, 6);
-    strip->setColumnStretch(6, 0);
-    strip->setColumnStretch(7, 1);
+    // An empty column after each group's last takes the width left over.
+    for (QGridLayout* group : {query, span})
+        group->setColumnStretch(group->columnCount(), 1);
     m_oneBandWidth = stripWidth(QBoxLayout::LeftToRight);
     // The window may narrow down to the two-band strip.
     Panel1->setMinimumWidth(stripWidth(QBoxLayout::TopToBottom));
