@@ -19,6 +19,14 @@ std::pair<int, int> FitSpan(int start, int length, int areaStart, int areaLength
 // draw, until the window system reports the real ones.
 constexpr QMargins kEstimatedMargins(8, 31, 8, 8);
 
+// The screen a window opens on unfitted: its parent's, or the primary one.
+QScreen* OpeningScreen(const QWidget* window) {
+    if (const QWidget* parent = window->parentWidget())
+        if (QScreen* screen = parent->screen())
+            return screen;
+    return QGuiApplication::primaryScreen();
+}
+
 } // namespace
 
 QRect FitFrameToArea(const QRect& designedFrame, const QRect& availableArea,
@@ -47,10 +55,7 @@ QMargins WindowFrameMargins(const QWidget* window) {
 QScreen* ScreenForFrame(const QWidget* window, const QRect& frame) {
     if (QScreen* under = QGuiApplication::screenAt(frame.center()))
         return under;
-    if (const QWidget* parent = window->parentWidget())
-        if (QScreen* screen = parent->screen())
-            return screen;
-    return QGuiApplication::primaryScreen();
+    return OpeningScreen(window);
 }
 
 QRect FitWindowToScreen(QWidget* window, const QRect& designedFrame) {
@@ -70,10 +75,7 @@ QRect FitWindowToScreen(QWidget* window, const QRect& designedFrame) {
 QRect CentreWindowOnScreen(QWidget* window) {
     const QMargins margins = WindowFrameMargins(window);
     QRect frame(QPoint(0, 0), window->size().grownBy(margins));
-    // The screen the window would open on unfitted: its parent's, or the primary one.
-    const QScreen* screen = window->parentWidget() ? window->parentWidget()->screen()
-                                                   : QGuiApplication::primaryScreen();
-    if (screen)
+    if (const QScreen* screen = OpeningScreen(window))
         frame.moveCenter(screen->availableGeometry().center());
     return FitWindowToScreen(window, frame);
 }
