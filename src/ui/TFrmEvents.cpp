@@ -77,7 +77,6 @@ void TFrmEvents::buildControls() {
     ListView1 = List(this, QStringLiteral("ListView1"),
                      {QStringLiteral("时间"), QStringLiteral("仪表"), QStringLiteral("报警"),
                       QStringLiteral("数值"), QStringLiteral("限值"), QStringLiteral("状态")});
-    ListView1->setColumnWidth(4, 60);
     BtnAck = button(QStringLiteral("BtnAck"), QStringLiteral("确认"));
     BtnAckAll = button(QStringLiteral("BtnAckAll"), QStringLiteral("全部确认"));
     BtnSilence = button(QStringLiteral("BtnSilence"), QStringLiteral("消音"));
