@@ -70,8 +70,16 @@ Acquisition::Acquisition(Settings settings)
     m_tickTimer->setTimerType(Qt::PreciseTimer);
     connect(m_tickTimer, &QTimer::timeout, this, [this] {
         tick();
-        if (!m_stopped)
-            m_tickTimer->start(m_cycle->msToNextTick());
+        if (m_stopped)
+            return;
+        m_tickTimer->start(m_cycle->msToNextTick());
+        if (!m_deferred.isEmpty()) {
+            m_cycle->runAfterCycle([this] {
+                for (const auto& change : std::exchange(m_deferred, {}))
+                    change();
+                rearm();
+            });
+        }
     });
 
     // A lost line is closed and retried apart from the cycle.
@@ -214,6 +222,33 @@ void Acquisition::stopTicking() {
     m_tickTimer->stop();
 }
 
+void Acquisition::widenPolling(std::function<void()> change) {
+    if (!m_deferred.isEmpty()) { // keeps its place behind those already waiting
+        m_deferred << std::move(change);
+        return;
+    }
+    const SharedState::PerAddress<bool> on = switches();
+    const bool busy = m_state.PortBusy;
+    change();
+    if (!m_tickTimer->isActive() || m_cycle->running() || m_cycle->nextRowInTime()) {
+        rearm();
+        return;
+    }
+    // Too late in this second to poll the wider set before the next row is due: the next tick
+    // runs as it was planned and makes its row, and the change follows it.
+    for (int n = 1; n <= SharedState::kInstruments; ++n)
+        m_display->setSwitch(n, on[n]);
+    m_state.PortBusy = busy;
+    m_deferred << std::move(change);
+}
+
+SharedState::PerAddress<bool> Acquisition::switches() const {
+    SharedState::PerAddress<bool> on{};
+    for (int n = 1; n <= SharedState::kInstruments; ++n)
+        on[n] = m_display->isSwitchedOn(n);
+    return on;
+}
+
 void Acquisition::rearm() {
     // The next tick is planned from the instruments it will poll: a jump from 3 to 8, or the
     // end of a dialog's hold on the port, must not start it too late for its row.
@@ -224,16 +259,32 @@ void Acquisition::rearm() {
 void Acquisition::setSwitch(int address, bool on) {
     if (address < 1 || address > SharedState::kInstruments)
         return;
-    m_display->setSwitch(address, on);
-    if (!on) {
+    if (on) {
+        widenPolling([this, address] { m_display->setSwitch(address, true); });
+        return;
+    }
+    narrowPolling([this, address] {
+        m_display->setSwitch(address, false);
         m_state.PresValue[address] = 0;
         m_state.TempValue[address] = 0;
-    }
-    rearm();
+    });
 }
 
 void Acquisition::setPortBusy(bool busy) {
-    m_state.PortBusy = busy;
+    if (!busy) {
+        widenPolling([this] { m_state.PortBusy = false; });
+        return;
+    }
+    narrowPolling([this] { m_state.PortBusy = true; });
+}
+
+void Acquisition::narrowPolling(std::function<void()> change) {
+    // Polling less never costs a row, but a change must not overtake one still waiting.
+    if (!m_deferred.isEmpty()) {
+        m_deferred << std::move(change);
+        return;
+    }
+    change();
     rearm();
 }
 

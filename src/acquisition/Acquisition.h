@@ -92,6 +92,11 @@ class Acquisition : public QObject {
   private:
     void flush();
     void rearm();
+    // Applies a change that makes the cycle poll more (a switch on, the port back from a
+    // dialog) between cycles, or after the next one when that one's row would be lost to it.
+    void widenPolling(std::function<void()> change);
+    void narrowPolling(std::function<void()> change);
+    SharedState::PerAddress<bool> switches() const;
     void shutDownHere();
     void watchCycle();
     void logEvent(int address, const QString& text, const QString& value = {});
@@ -110,8 +115,9 @@ class Acquisition : public QObject {
     QTimer* m_lineWatch = nullptr;
     QThread* m_thread = nullptr;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0); // pending steps check it
-    bool m_stopped = false;                                  // read on the acquisition thread only
-    bool m_notOpened = false; // the retried port was never open this time
+    QList<std::function<void()>> m_deferred; // widenings that wait for the next cycle
+    bool m_stopped = false;                  // read on the acquisition thread only
+    bool m_notOpened = false;                // the retried port was never open this time
     AlarmEngine m_alarms;
     EventLog m_events;
     AlarmSnapshot m_snapshot; // as last reported

@@ -294,25 +294,34 @@ void PollCycle::runAfterCycle(std::function<void()> action) {
         action();
 }
 
-int PollCycle::msToNextTick() const {
-    const qint64 now = m_clock().toMSecsSinceEpoch();
-    const qint64 rowMs = m_rowMs != 0 ? m_rowMs : RowMoment(now);
+PollCycle::TickPlan PollCycle::plan() const {
+    TickPlan p;
+    p.now = m_clock().toMSecsSinceEpoch();
+    const qint64 rowMs = m_rowMs != 0 ? m_rowMs : RowMoment(p.now);
     const qint64 pollMs = estimatedPollMs(pollCount());
-    const qint64 start = rowMs + 1000 - pollMs - leadMs(pollMs);
+    p.delay = rowMs + 1000 - pollMs - leadMs(pollMs) - p.now;
+    // Planned afresh between cycles (more instruments switched on, the port back from a
+    // dialog), the next second's row may still be had by starting at once.
+    const qint64 nextSecond = rowMs - MsOfSecond(rowMs) + 1000;
+    p.inTimeNow = !m_running && p.now + pollMs <= nextSecond + kLateRowMs - kSpareMs;
+    return p;
+}
+
+bool PollCycle::nextRowInTime() const {
+    const TickPlan p = plan();
+    return p.delay >= 0 || p.inTimeNow;
+}
+
+int PollCycle::msToNextTick() const {
+    const TickPlan p = plan();
     // A tick met by a running cycle, or a step of the clock, lands on the next second that
     // fits instead of firing at once or much later.
     constexpr qint64 kMin = 200;
-    const qint64 delay = start - now;
-    if (delay < kMin && !m_running) {
-        // Planned afresh between cycles (more instruments switched on, the port back from a
-        // dialog): the next second's row is still had by starting now, not a second later.
-        const qint64 nextSecond = rowMs - MsOfSecond(rowMs) + 1000;
-        if (now + pollMs <= nextSecond + kLateRowMs - kSpareMs)
-            return int(std::max<qint64>(delay, 0));
-    }
-    if (delay < kMin || delay > kMin + 2000)
-        return int(kMin + MsOfSecond(delay - kMin));
-    return int(delay);
+    if (p.delay < kMin && p.inTimeNow)
+        return int(std::max<qint64>(p.delay, 0));
+    if (p.delay < kMin || p.delay > kMin + 2000)
+        return int(kMin + MsOfSecond(p.delay - kMin));
+    return int(p.delay);
 }
 
 void PollCycle::later(int ms, std::function<void()> step) {

@@ -55,6 +55,9 @@ class PollCycle {
     // planned from the instruments switched on now (which that tick will poll), each taking
     // as long as one did in the cycle before.
     int msToNextTick() const;
+    // Whether a tick planned now, polling the switches as they stand, still gets the next
+    // second its row; false when a change came too late in the second for that.
+    bool nextRowInTime() const;
 
     // What the last cycle learned of the instruments, for the alarms: whether it asked the
     // line at all (not with the port held by a dialog or closed), and which replies came.
@@ -72,6 +75,12 @@ class PollCycle {
   private:
     Port* openPort() const;
     int pollCount() const;
+    struct TickPlan {
+        qint64 now = 0;
+        qint64 delay = 0;       // from now to the planned start of the next tick
+        bool inTimeNow = false; // starting at once still gets the next second its row
+    };
+    TickPlan plan() const;
     qint64 estimatedPollMs(int instruments) const;
     qint64 leadMs(qint64 pollMs) const;
     void poll(int address, char command);
